@@ -1,0 +1,76 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "runtime/Color.h"
+
+// Design-time description of forms and their controls: the values a form has
+// when the runtime creates it. Backends read these through the runtime model.
+namespace rt {
+
+enum class ControlKind { Label, Frame, Line, Shape, Image, CommandButton };
+
+struct FontDesign {
+  std::string_view name = {};
+  double size = 8.25;  // points
+  bool bold = false;
+  int charset = 238;  // Central European
+};
+
+// The runtime's default font, for controls and forms that set none.
+inline constexpr FontDesign kDefaultFont{"MS Sans Serif", 8.25, false, 238};
+
+// "Not set in the design": the control kind's default applies.
+inline constexpr Color kDefaultColor = 0xFFFFFFFFu;
+inline constexpr int kDefaultStyle = -1;
+
+namespace style {
+inline constexpr int Transparent = 0;  // BackStyle
+inline constexpr int Opaque = 1;
+inline constexpr int NoBorder = 0;  // BorderStyle
+inline constexpr int FixedSingle = 1;
+inline constexpr int LeftJustify = 0;  // Alignment
+inline constexpr int RightJustify = 1;
+inline constexpr int Center = 2;
+inline constexpr int Rectangle = 0;  // Shape
+inline constexpr int Circle = 3;
+}  // namespace style
+
+struct ControlDesign {
+  std::string_view name = {};
+  ControlKind kind = ControlKind::Label;
+  int index = -1;              // member of a control array when 0 or more
+  std::string_view container = {};  // the frame it lies in; empty: the form
+  // Rectangle in twips, relative to the container; lines use X1..Y2 instead.
+  int left = 0, top = 0, width = 0, height = 0;
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  std::string_view caption = {};
+  Color backColor = kDefaultColor;
+  Color foreColor = kDefaultColor;
+  int backStyle = kDefaultStyle;
+  int borderStyle = kDefaultStyle;
+  int alignment = style::LeftJustify;
+  const FontDesign* font = nullptr;
+  int borderWidth = 1;
+  int shape = style::Rectangle;
+  std::string_view tag = {};
+  bool picture = false;  // an image showing the program's icon
+};
+
+struct FormDesign {
+  std::string_view name = {};
+  std::string_view caption = {};
+  Color backColor = sys::ButtonFace;
+  int borderStyle = 2;  // 1 fixed single, 2 sizable, 4 fixed tool window
+  bool maxButton = true;
+  bool minButton = true;
+  bool showInTaskbar = true;
+  bool icon = true;
+  // Where the client area opens on the screen, and its size, in twips.
+  int clientLeft = 0, clientTop = 0, clientWidth = 0, clientHeight = 0;
+  // Front to back within each container.
+  std::span<const ControlDesign> controls;
+};
+
+}  // namespace rt

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "runtime/Control.h"
+#include "runtime/Design.h"
+#include "runtime/Platform.h"
+
+// Twips to pixels and hit-testing: the one place both backends take them from, so
+// what is painted and what is clicked always agree.
+namespace rt {
+
+class Form;
+
+int TwipsToPixels(double twips, float twipsPerPixel);
+float PixelsToTwips(int pixels, float twipsPerPixel);
+
+struct PixelSize {
+  int width = 0, height = 0;
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+struct PixelLine {
+  PixelPoint from, to;
+};
+
+// The form's client area, and the screen point where it opens.
+PixelSize ClientSize(const FormDesign& form, const ScreenInfo& screen);
+PixelPoint ClientOrigin(const FormDesign& form, const ScreenInfo& screen);
+
+// A control's rectangle in client pixels of its form, frames' offsets included.
+// Edges are rounded, not sizes, so controls that abut in twips abut in pixels.
+PixelRect ControlRect(const Control& control, const ScreenInfo& screen);
+// A line's end points in client pixels.
+PixelLine LinePixels(const Control& control, const ScreenInfo& screen);
+// A circle shape is centred in its box with the smaller side as diameter.
+PixelRect ShapeBounds(const Control& shape, const ScreenInfo& screen);
+// The em height in pixels of a font (1 point is 20 twips).
+int FontPixelHeight(const FontDesign& font, const ScreenInfo& screen);
+
+// The control that receives a click at a client point: the front-most visible
+// control that takes clicks, descending into frames. A disabled label is
+// windowless and lets the click through to what lies behind it. Null: the form.
+Control* HitTest(const Form& form, PixelPoint client, const ScreenInfo& screen);
+
+}  // namespace rt

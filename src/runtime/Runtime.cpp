@@ -1,0 +1,158 @@
+#include "runtime/Runtime.h"
+
+#include "runtime/Errors.h"
+#include "runtime/Geometry.h"
+
+namespace rt {
+
+namespace {
+
+constexpr int kMsgBoxCritical = 16;
+constexpr std::string_view kErrorTitle = "Quintarel";
+
+}  // namespace
+
+Runtime::Runtime(Platform& platform, RandomGenerator& random) : platform_(platform), random_(random) {}
+
+float Runtime::ScreenWidth() const {
+  const ScreenInfo screen = Metrics();
+  return static_cast<float>(screen.widthPx) * screen.twipsPerPixelX;
+}
+
+float Runtime::ScreenHeight() const {
+  const ScreenInfo screen = Metrics();
+  return static_cast<float>(screen.heightPx) * screen.twipsPerPixelY;
+}
+
+int Runtime::MsgBox(std::string_view prompt, int style, std::string_view title) {
+  return platform_.MessageBox(prompt, style, title);
+}
+
+void Runtime::End() {
+  Stop();
+  throw ProgramEnded{};
+}
+
+void Runtime::Stop() {
+  if (ended_) return;
+  ended_ = true;
+  pendingActivate_.clear();
+  // Whatever path ends the program, a confinement it set must not outlive it.
+  if (confined_) {
+    confined_ = false;
+    platform_.ClipCursor(nullptr);
+  }
+  platform_.Quit();
+}
+
+void Runtime::ClipCursor(const ClipRect& rect) {
+  const ScreenInfo screen = Metrics();
+  confined_ = !(rect.left <= 0 && rect.top <= 0 && rect.right >= screen.widthPx && rect.bottom >= screen.heightPx);
+  platform_.ClipCursor(&rect);
+}
+
+TwipsRect Runtime::OuterRectTwips(const Form& form) const {
+  const ScreenInfo screen = Metrics();
+  const PixelRect r = platform_.OuterRect(form);
+  return {PixelsToTwips(r.left, screen.twipsPerPixelX), PixelsToTwips(r.top, screen.twipsPerPixelY),
+          PixelsToTwips(r.width, screen.twipsPerPixelX), PixelsToTwips(r.height, screen.twipsPerPixelY)};
+}
+
+void Runtime::Show(Form& form) {
+  if (ended_) return;
+  form.MarkShown();
+  platform_.ShowForm(form);
+  MakeActive(form);
+}
+
+void Runtime::ControlChanged(Form& form, const Control& control) {
+  if (!ended_) platform_.Changed(form, &control);
+}
+
+void Runtime::Run(const std::function<void()>& code) { Guarded(code); }
+
+void Runtime::Load(Form& form) {
+  EventArgs args;
+  Raise(form, nullptr, Event::Load, args);
+}
+
+void Runtime::Guarded(const std::function<void()>& code) {
+  if (ended_) return;
+  // Code run from inside a handler (a form loaded by its first reference) lets
+  // errors and End travel on to that handler: the program stops there.
+  if (depth_ > 0) {
+    code();
+    return;
+  }
+  ++depth_;
+  try {
+    code();
+  } catch (const ProgramEnded&) {
+  } catch (const RuntimeError& error) {
+    platform_.MessageBox(ErrorReport(error.Number()), kMsgBoxCritical, kErrorTitle);
+    Stop();
+  }
+  --depth_;
+  DeliverPending();
+}
+
+void Runtime::Raise(Form& form, const Control* control, Event event, EventArgs& args) {
+  if (ended_) return;
+  const Handler* handler = form.HandlerFor(control, event);
+  if (!handler) return;
+  Guarded([&] { (*handler)(args); });
+}
+
+void Runtime::MakeActive(Form& form) {
+  if (active_ == &form) return;
+  active_ = &form;
+  pendingActivate_.push_back(&form);
+  DeliverPending();
+}
+
+void Runtime::DeliverPending() {
+  // Activate raised by Show inside a handler waits until that handler has finished.
+  while (depth_ == 0 && !ended_ && !pendingActivate_.empty()) {
+    Form* form = pendingActivate_.front();
+    pendingActivate_.pop_front();
+    EventArgs args;
+    Raise(*form, nullptr, Event::Activate, args);
+  }
+}
+
+void Runtime::MouseDown(Form& form, PixelPoint client) {
+  if (ended_ || Busy()) return;
+  pressed_ = HitTest(form, client, Metrics());
+}
+
+void Runtime::MouseUp(Form& form, PixelPoint client) {
+  Control* pressed = pressed_;
+  pressed_ = nullptr;
+  if (ended_ || Busy() || !pressed) return;
+  if (HitTest(form, client, Metrics()) != pressed) return;
+  EventArgs args;
+  Raise(form, pressed, Event::Click, args);
+}
+
+void Runtime::Click(Control& control) {
+  if (ended_ || Busy() || !control.Enabled() || !control.Visible()) return;
+  EventArgs args;
+  Raise(control.Parent(), &control, Event::Click, args);
+}
+
+void Runtime::Activated(Form& form) {
+  if (ended_ || !form.Visible()) return;
+  MakeActive(form);
+}
+
+void Runtime::QueryUnload(Form& form, int unloadMode) {
+  if (ended_ || Busy()) return;
+  EventArgs args;
+  args.unloadMode = unloadMode;
+  Raise(form, nullptr, Event::QueryUnload, args);
+  // A program whose handler neither cancels nor ends still closes: with one game
+  // per run there is nothing to go back to.
+  if (!ended_ && args.cancel == 0) Stop();
+}
+
+}  // namespace rt

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs and that are missing.
+#   tools/deps.sh play   what building and starting the game needs
+#   tools/deps.sh test   what building and running every test needs
+set -euo pipefail
+
+what=${1:-test}
+packages=(cmake ninja-build g++ python3 googletest
+          qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core)
+if [ "$what" = test ]; then
+  packages+=(xvfb xauth xdotool x11-utils
+             g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
