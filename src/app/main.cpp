@@ -1,0 +1,3 @@
+#include "app/Backend.h"
+
+int main(int argc, char** argv) { return quintarel::RunBackend(argc, argv); }
