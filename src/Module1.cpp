@@ -9,19 +9,28 @@ using rt::CheckedAdd;
 using rt::CheckedDiv;
 using rt::vbaFpI4;
 
-void ClipCursorToForm(rt::Form& form) {
-  rt::Runtime& runtime = form.Rt();
+rt::ClipRect FormClipRect(double left, double top, double width, double height, double twipsPerPixelX,
+                          double twipsPerPixelY) {
   // The factors are used as read: rounding 7.5 twips per pixel (192 dpi) to 8
   // would give a rectangle that misses the window.
+  rt::ClipRect clip;
+  clip.left = vbaFpI4(CheckedDiv(left, twipsPerPixelX));
+  clip.top = vbaFpI4(CheckedDiv(top, twipsPerPixelY));
+  // Right and bottom add the already rounded left and top, and are rounded once.
+  clip.right = vbaFpI4(CheckedAdd(CheckedDiv(width, twipsPerPixelX), clip.left));
+  clip.bottom = vbaFpI4(CheckedAdd(CheckedDiv(height, twipsPerPixelY), clip.top));
+  return clip;
+}
+
+void ClipCursorToForm(rt::Form& form) {
+  rt::Runtime& runtime = form.Rt();
   const double perPixelX = runtime.TwipsPerPixelX();
   const double perPixelY = runtime.TwipsPerPixelY();
-  rt::ClipRect clip;
-  clip.left = vbaFpI4(CheckedDiv(form.Left(), perPixelX));
-  clip.top = vbaFpI4(CheckedDiv(form.Top(), perPixelY));
-  // Right and bottom add the already rounded left and top, and are rounded once.
-  clip.right = vbaFpI4(CheckedAdd(CheckedDiv(form.Width(), perPixelX), clip.left));
-  clip.bottom = vbaFpI4(CheckedAdd(CheckedDiv(form.Height(), perPixelY), clip.top));
-  runtime.ClipCursor(clip);
+  const double left = form.Left();
+  const double top = form.Top();
+  const double width = form.Width();
+  const double height = form.Height();
+  runtime.ClipCursor(FormClipRect(left, top, width, height, perPixelX, perPixelY));
 }
 
 void UnclipCursor(rt::Form& form) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/Form.h"
+#include "runtime/Platform.h"
 
 namespace quintarel {
 
@@ -8,5 +9,10 @@ namespace quintarel {
 void ClipCursorToForm(rt::Form& form);
 // Lets the cursor move over the whole screen again; the form is not read.
 void UnclipCursor(rt::Form& form);
+
+// The rectangle ClipCursorToForm confines to, from the values it reads: the
+// form's outer rectangle in twips and the screen's twips per pixel.
+rt::ClipRect FormClipRect(double left, double top, double width, double height, double twipsPerPixelX,
+                          double twipsPerPixelY);
 
 }  // namespace quintarel

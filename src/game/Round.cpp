@@ -49,9 +49,10 @@ void PlayRound(Project& project, int k) {
   win.lblSpravneCislo.Item(k - 1).SetCaption(round.no.Caption());
 
   const std::array<std::int16_t FrmMain::*, 7> scores{&FrmMain::Score1, &FrmMain::Score2, &FrmMain::Score3,
-                                                        &FrmMain::Score4, &FrmMain::Score5, &FrmMain::Score6,
-                                                        &FrmMain::Score7};
-  for (int j = 1; j <= 7; ++j) main.*scores[static_cast<std::size_t>(j - 1)] = vbaI2Str(main.RoundControls(j).score.Tag());
+                                                      &FrmMain::Score4, &FrmMain::Score5, &FrmMain::Score6,
+                                                      &FrmMain::Score7};
+  for (int j = 1; j <= 7; ++j)
+    main.*scores[static_cast<std::size_t>(j - 1)] = vbaI2Str(main.RoundControls(j).score.Tag());
   std::int16_t sum = 0;
   for (auto score : scores) sum = AddI2(sum, main.*score);
   main.ScoreSum = sum;

@@ -9,9 +9,7 @@ namespace rt {
 
 namespace {
 
-Color DefaultBackColor(ControlKind kind) {
-  return kind == ControlKind::Shape ? sys::Window : sys::ButtonFace;
-}
+Color DefaultBackColor(ControlKind kind) { return kind == ControlKind::Shape ? sys::Window : sys::ButtonFace; }
 
 Color DefaultForeColor(ControlKind kind) {
   return kind == ControlKind::Line || kind == ControlKind::Shape ? sys::WindowText : sys::ButtonText;

@@ -1,8 +1,8 @@
 #include "runtime/Conversions.h"
 
 #include <array>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <limits>
 

@@ -40,7 +40,7 @@ inline constexpr int Circle = 3;
 struct ControlDesign {
   std::string_view name = {};
   ControlKind kind = ControlKind::Label;
-  int index = -1;              // member of a control array when 0 or more
+  int index = -1;                   // member of a control array when 0 or more
   std::string_view container = {};  // the frame it lies in; empty: the form
   // Rectangle in twips, relative to the container; lines use X1..Y2 instead.
   int left = 0, top = 0, width = 0, height = 0;

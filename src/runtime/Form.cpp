@@ -54,7 +54,8 @@ void Form::Bind(std::string_view control, Event event, Handler handler) {
 const Handler* Form::HandlerFor(const Control* control, Event event) const {
   // Array members are never bound by name alone: no handler here takes an index.
   if (control && control->Index() >= 0) return nullptr;
-  auto it = handlers_.find(std::pair<std::string, Event>{control ? std::string(control->Name()) : std::string(), event});
+  auto it =
+      handlers_.find(std::pair<std::string, Event>{control ? std::string(control->Name()) : std::string(), event});
   return it == handlers_.end() ? nullptr : &it->second;
 }
 

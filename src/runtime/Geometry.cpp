@@ -42,6 +42,7 @@ Control* HitIn(const Form& form, const Control* container, PixelPoint p, const S
 }  // namespace
 
 int TwipsToPixels(double twips, float twipsPerPixel) {
+  if (!(twipsPerPixel > 0.0f)) return 0;  // no usable screen metrics: nothing to place
   return static_cast<int>(std::floor(twips / static_cast<double>(twipsPerPixel) + 0.5));
 }
 
@@ -53,8 +54,7 @@ PixelSize ClientSize(const FormDesign& form, const ScreenInfo& screen) {
 }
 
 PixelPoint ClientOrigin(const FormDesign& form, const ScreenInfo& screen) {
-  return {TwipsToPixels(form.clientLeft, screen.twipsPerPixelX),
-          TwipsToPixels(form.clientTop, screen.twipsPerPixelY)};
+  return {TwipsToPixels(form.clientLeft, screen.twipsPerPixelX), TwipsToPixels(form.clientTop, screen.twipsPerPixelY)};
 }
 
 PixelRect ControlRect(const Control& control, const ScreenInfo& screen) {

@@ -38,11 +38,14 @@ void Runtime::Stop() {
   ended_ = true;
   pendingActivate_.clear();
   // Whatever path ends the program, a confinement it set must not outlive it.
-  if (confined_) {
-    confined_ = false;
-    platform_.ClipCursor(nullptr);
-  }
+  ReleaseCursor();
   platform_.Quit();
+}
+
+void Runtime::ReleaseCursor() {
+  if (!confined_) return;
+  confined_ = false;
+  platform_.ClipCursor(nullptr);
 }
 
 void Runtime::ClipCursor(const ClipRect& rect) {
@@ -89,6 +92,9 @@ void Runtime::Guarded(const std::function<void()>& code) {
     code();
   } catch (const ProgramEnded&) {
   } catch (const RuntimeError& error) {
+    // Free the cursor before the report: held in the evaluation window, it could
+    // not reach the report's OK button.
+    ReleaseCursor();
     platform_.MessageBox(ErrorReport(error.Number()), kMsgBoxCritical, kErrorTitle);
     Stop();
   }

@@ -76,6 +76,7 @@ class Runtime {
   void MakeActive(Form& form);
   void DeliverPending();
   void Stop();
+  void ReleaseCursor();
 
   Platform& platform_;
   RandomGenerator& random_;
