@@ -19,26 +19,19 @@ constexpr rt::Color kHitGreen = 0x0000C000;
 
 constexpr rt::FontDesign kSansBold{"MS Sans Serif", 8.25, true, 238};
 
-#define QUINTAREL_MARK(i, x) \
-  { .name = "lblBarva", .index = i, .left = x, .top = 900, .width = 165, .height = 195, .backColor = kMarkRed }
-#define QUINTAREL_ROUND_NUMBER(i, x, digit)                                                                   \
-  {                                                                                                           \
-    .name = "lblCisloText", .index = i, .left = x, .top = 900, .width = 105, .height = 195, .caption = digit, \
-    .backStyle = st::Transparent, .font = &kSansBold                                                          \
-  }
+// clang-format off
+#define QUINTAREL_MARK(i, x)                                                                                 \
+  {.name = "lblBarva", .index = i, .left = x, .top = 900, .width = 165, .height = 195, .backColor = kMarkRed}
+#define QUINTAREL_ROUND_NUMBER(i, x, digit)                                                                  \
+  {.name = "lblCisloText", .index = i, .left = x, .top = 900, .width = 105, .height = 195, .caption = digit, \
+   .backStyle = st::Transparent, .font = &kSansBold}
 #define QUINTAREL_CELL(array, i, x, y, align) \
-  { .name = array, .index = i, .left = x, .top = y, .width = 105, .height = 195, .caption = "0", .alignment = align }
+  {.name = array, .index = i, .left = x, .top = y, .width = 105, .height = 195, .caption = "0", .alignment = align}
 
 // Front to back.
 constexpr ControlDesign kControls[] = {
-    {.name = "cmdOK",
-     .kind = K::CommandButton,
-     .left = 1020,
-     .top = 1800,
-     .width = 555,
-     .height = 345,
-     .caption = "OK",
-     .font = &kSansBold},
+    {.name = "cmdOK", .kind = K::CommandButton, .left = 1020, .top = 1800, .width = 555, .height = 345,
+     .caption = "OK", .font = &kSansBold},
     QUINTAREL_ROUND_NUMBER(0, 930, "1"),
     QUINTAREL_ROUND_NUMBER(1, 1140, "2"),
     QUINTAREL_ROUND_NUMBER(2, 1350, "3"),
@@ -80,35 +73,20 @@ constexpr ControlDesign kControls[] = {
     {.name = "Line1", .kind = K::Line, .x1 = 120, .y1 = 1350, .x2 = 2340, .y2 = 1350},
     {.name = "Shape1", .kind = K::Shape, .left = 120, .top = 1110, .width = 2235, .height = 495},
     {.name = "lblVaseTipyText", .left = 150, .top = 1140, .width = 705, .height = 195, .caption = "Vaše tipy:"},
-    {.name = "lblSpravneOdhady",
-     .left = 1740,
-     .top = 450,
-     .width = 105,
-     .height = 195,
-     .caption = "0",
-     .backColor = kBack,
-     .foreColor = kCountGreen},
+    {.name = "lblSpravneOdhady", .left = 1740, .top = 450, .width = 105, .height = 195, .caption = "0",
+     .backColor = kBack, .foreColor = kCountGreen},
     {.name = "lblZeSedmi", .left = 1830, .top = 450, .width = 195, .height = 195, .caption = "/7", .backColor = kBack},
-    {.name = "lblSpravneText",
-     .left = 450,
-     .top = 450,
-     .width = 1215,
-     .height = 195,
-     .caption = "Správné odhady:",
+    {.name = "lblSpravneText", .left = 450, .top = 450, .width = 1215, .height = 195, .caption = "Správné odhady:",
      .backColor = kBack},
     {.name = "lblUspesnost", .left = 1290, .top = 210, .width = 435, .height = 195, .backColor = kBack},
-    {.name = "lblUspesnostText",
-     .left = 450,
-     .top = 210,
-     .width = 825,
-     .height = 195,
-     .caption = "Úspěšnost:",
+    {.name = "lblUspesnostText", .left = 450, .top = 210, .width = 825, .height = 195, .caption = "Úspěšnost:",
      .backColor = kBack},
 };
 
 #undef QUINTAREL_MARK
 #undef QUINTAREL_ROUND_NUMBER
 #undef QUINTAREL_CELL
+// clang-format on
 
 }  // namespace
 
