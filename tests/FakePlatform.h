@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "forms/Project.h"
+#include "runtime/Errors.h"
 #include "runtime/Platform.h"
 #include "runtime/Rnd.h"
 
@@ -101,5 +102,16 @@ struct Game {
 };
 
 rt::PixelPoint CentreOf(const rt::Control& control, const rt::ScreenInfo& screen);
+
+// The number of the run-time error the code raises; 0 when it raises none.
+template <typename F>
+int ErrorNumberOf(F&& code) {
+  try {
+    code();
+  } catch (const rt::RuntimeError& e) {
+    return e.Number();
+  }
+  return 0;
+}
 
 }  // namespace testing_support

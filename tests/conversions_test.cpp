@@ -5,24 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include "FakePlatform.h"
 #include "runtime/Color.h"
 #include "runtime/Errors.h"
 
 using namespace rt;
 
-namespace {
-
-template <typename F>
-int ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
-}  // namespace
+using testing_support::ErrorNumberOf;
 
 TEST(Conversions, NumbersToTextAreShortestWithoutLeadingSpace) {
   EXPECT_EQ(vbaStrR4(7.0f), "7");
@@ -53,11 +42,11 @@ TEST(Conversions, TextToNumbers) {
 
 TEST(Conversions, BadTextRaisesTypeMismatchAndRangeRaisesOverflow) {
   for (const char* text : {"", " ", "abc", "1x", "nan", "inf", "-", "1,5", "0x10"})
-    EXPECT_EQ(ErrorOf([&] { vbaR8Str(text); }), err::TypeMismatch) << text;
-  EXPECT_EQ(ErrorOf([] { vbaI2Str("x"); }), err::TypeMismatch);
-  EXPECT_EQ(ErrorOf([] { vbaI2Str("32768"); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { vbaI2Str("-32769"); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { vbaR8Str("1e400"); }), err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { vbaR8Str(text); }), err::TypeMismatch) << text;
+  EXPECT_EQ(ErrorNumberOf([] { vbaI2Str("x"); }), err::TypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { vbaI2Str("32768"); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { vbaI2Str("-32769"); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { vbaR8Str("1e400"); }), err::Overflow);
 }
 
 TEST(Conversions, FloorAndBankersRounding) {
@@ -73,8 +62,8 @@ TEST(Conversions, FloorAndBankersRounding) {
   EXPECT_EQ(vbaFpI4(100.49), 100);
   EXPECT_EQ(vbaFpI4(2147483647.0), 2147483647);
   EXPECT_EQ(vbaFpI4(-2147483648.0), std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(ErrorOf([] { vbaFpI4(2147483648.0); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { vbaFpI4(std::nan("")); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { vbaFpI4(2147483648.0); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { vbaFpI4(std::nan("")); }), err::Overflow);
 }
 
 TEST(Conversions, BinaryComparisonAndConcatenation) {
@@ -91,20 +80,20 @@ TEST(Conversions, BinaryComparisonAndConcatenation) {
 
 TEST(Conversions, SixteenBitArithmeticOverflows) {
   EXPECT_EQ(AddI2(32766, 1), 32767);
-  EXPECT_EQ(ErrorOf([] { AddI2(32767, 1); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { AddI2(-32768, -1); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { AddI2(32767, 1); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { AddI2(-32768, -1); }), err::Overflow);
   EXPECT_EQ(MulI2(1, 100), 100);
   EXPECT_EQ(MulI2(327, 100), 32700);
-  EXPECT_EQ(ErrorOf([] { MulI2(328, 100); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { MulI2(328, 100); }), err::Overflow);
 }
 
 TEST(Conversions, FloatingPointFaultsRaiseErrors) {
   EXPECT_EQ(CheckedDiv(1200, 15), 80.0);
-  EXPECT_EQ(ErrorOf([] { CheckedDiv(1200, 0); }), err::DivisionByZero);
-  EXPECT_EQ(ErrorOf([] { CheckedDiv(0, 0); }), err::Overflow);  // invalid operation
-  EXPECT_EQ(ErrorOf([] { CheckedDiv(1e308, 1e-308); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { CheckedAdd(1.7e308, 1.7e308); }), err::Overflow);
-  EXPECT_EQ(ErrorOf([] { CheckedDiv(std::nan(""), 1); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { CheckedDiv(1200, 0); }), err::DivisionByZero);
+  EXPECT_EQ(ErrorNumberOf([] { CheckedDiv(0, 0); }), err::Overflow);  // invalid operation
+  EXPECT_EQ(ErrorNumberOf([] { CheckedDiv(1e308, 1e-308); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { CheckedAdd(1.7e308, 1.7e308); }), err::Overflow);
+  EXPECT_EQ(ErrorNumberOf([] { CheckedDiv(std::nan(""), 1); }), err::Overflow);
 }
 
 TEST(Colors, DesignColoursAreBgrAndSystemColoursComeFromTheClassicPalette) {

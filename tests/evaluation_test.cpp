@@ -13,6 +13,7 @@ using quintarel::ClipCursorToForm;
 using quintarel::FormClipRect;
 using quintarel::FrmWin;
 using quintarel::UnclipCursor;
+using testing_support::ErrorNumberOf;
 using testing_support::Game;
 
 namespace {
@@ -37,15 +38,6 @@ std::vector<Color> Marks(FrmWin& win) {
 }
 
 bool IsFloatingPointError(int number) { return number == err::Overflow || number == err::DivisionByZero; }
-
-int ErrorNumber(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -93,15 +85,15 @@ TEST(Module1, UnclipCoversTheScreenWhateverFormItIsGiven) {
 TEST(Module1, AZeroFactorRaisesTheErrorAndLeavesTheConfinementAlone) {
   Game game;
   game.platform.outerRects["frmMain"] = {10, 10, 100, 100};
-  EXPECT_EQ(ErrorNumber([] { FormClipRect(150, 150, 1500, 1500, 0, 15); }), err::DivisionByZero);
-  EXPECT_EQ(ErrorNumber([] { FormClipRect(150, 150, 1500, 1500, 15, 0); }), err::DivisionByZero);
-  EXPECT_EQ(ErrorNumber([] { FormClipRect(0, 150, 1500, 1500, 0, 15); }), err::Overflow);  // 0/0
+  EXPECT_EQ(ErrorNumberOf([] { FormClipRect(150, 150, 1500, 1500, 0, 15); }), err::DivisionByZero);
+  EXPECT_EQ(ErrorNumberOf([] { FormClipRect(150, 150, 1500, 1500, 15, 0); }), err::DivisionByZero);
+  EXPECT_EQ(ErrorNumberOf([] { FormClipRect(0, 150, 1500, 1500, 0, 15); }), err::Overflow);  // 0/0
   // Through the screen object the window's twips are 0 as well, whichever fault it is.
   game.platform.screen = {1024, 768, 0.0f, 15.0f};
-  EXPECT_TRUE(IsFloatingPointError(ErrorNumber([&] { ClipCursorToForm(game.main()); })));
-  EXPECT_TRUE(IsFloatingPointError(ErrorNumber([&] { UnclipCursor(game.main()); })));
+  EXPECT_TRUE(IsFloatingPointError(ErrorNumberOf([&] { ClipCursorToForm(game.main()); })));
+  EXPECT_TRUE(IsFloatingPointError(ErrorNumberOf([&] { UnclipCursor(game.main()); })));
   game.platform.screen = {1024, 768, 15.0f, 0.0f};
-  EXPECT_TRUE(IsFloatingPointError(ErrorNumber([&] { ClipCursorToForm(game.main()); })));
+  EXPECT_TRUE(IsFloatingPointError(ErrorNumberOf([&] { ClipCursorToForm(game.main()); })));
   EXPECT_TRUE(game.platform.clips.empty());
 }
 
