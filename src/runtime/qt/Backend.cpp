@@ -1,0 +1,97 @@
+#include "app/Backend.h"
+
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QSessionManager>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "forms/Project.h"
+#include "runtime/Rnd.h"
+#include "runtime/qt/QtPlatform.h"
+
+namespace quintarel {
+
+namespace {
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// On a Wayland session the pointer can only be confined through X11, so the
+// game runs on XWayland whenever it is there, unless the user chose a platform.
+void PreferX11() {
+  if (!IsSet("QT_QPA_PLATFORM") && IsSet("WAYLAND_DISPLAY") && IsSet("DISPLAY")) setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+bool UsesX11() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) return std::strncmp(platform, "xcb", 3) == 0;
+  return !IsSet("WAYLAND_DISPLAY");
+}
+
+// Qt aborts with a core dump when it finds no display; the program says so in
+// one line instead and exits 1.
+bool CanOpenX11Display() {
+  if (!IsSet("DISPLAY")) return false;
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const bool ok = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return ok;
+}
+
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtFatalMsg) return;  // Qt's own chatter while it looks for a platform
+  const std::string line = message.section(QLatin1Char('\n'), 0, 0).toStdString();
+  std::fprintf(stderr, "quintarel: cannot open a window: %s\n", line.c_str());
+  std::_Exit(1);
+}
+
+// QUINTAREL_TEST_SEED, for the end-to-end tests only: the generator reseeds from
+// this constant instead of the clock, so the draws of a game are reproducible.
+// Every round still reseeds and draws exactly as in play.
+std::unique_ptr<rt::ClockRandom> MakeRandom() {
+  const char* seed = std::getenv("QUINTAREL_TEST_SEED");
+  if (!seed || !*seed) return std::make_unique<rt::ClockRandom>();
+  const std::uint64_t value = std::strtoull(seed, nullptr, 10);
+  return std::make_unique<rt::ClockRandom>([value] { return value; });
+}
+
+}  // namespace
+
+int RunBackend(int argc, char** argv) {
+  PreferX11();
+  if (UsesX11() && !CanOpenX11Display()) {
+    std::fprintf(stderr, "quintarel: cannot open a window: no X display (DISPLAY is %s)\n",
+                 IsSet("DISPLAY") ? "not reachable" : "not set");
+    return 1;
+  }
+  qInstallMessageHandler(StartupMessages);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(nullptr);
+  // The program ends only through End; windows hidden on the way out must not
+  // end it earlier.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  qt::QtPlatform platform;
+  std::unique_ptr<rt::ClockRandom> random = MakeRandom();
+  Project project(platform, *random);
+  platform.Attach(project.Rt());
+
+  // Logging off or shutting down asks every window of the program to close.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&platform, &project](QSessionManager&) {
+    for (rt::Form* form : platform.ShownForms()) project.Rt().QueryUnload(*form, rt::unload::AppWindows);
+  });
+
+  project.Start();
+  if (project.Rt().Ended() || platform.QuitRequested()) return 0;
+  return QApplication::exec();
+}
+
+}  // namespace quintarel

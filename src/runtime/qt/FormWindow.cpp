@@ -1,0 +1,357 @@
+#include "runtime/qt/FormWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+#include "app/Icon.h"
+#include "runtime/Color.h"
+#include "runtime/Control.h"
+#include "runtime/Geometry.h"
+#include "runtime/Runtime.h"
+#include "runtime/qt/Fonts.h"
+#include "runtime/qt/QtPlatform.h"
+
+namespace quintarel::qt {
+
+namespace {
+
+using rt::ControlKind;
+
+constexpr QColor kShadow{128, 128, 128};
+constexpr QColor kHighlight{255, 255, 255};
+// How long showing a window waits for the window manager to map it.
+constexpr int kMapWaitMs = 1000;
+constexpr int kCloseRetryMs = 10;
+
+// How many windows are being shown just now.
+int showingNow = 0;
+
+struct ShowingScope {
+  ShowingScope() { ++showingNow; }
+  ~ShowingScope() { --showingNow; }
+  ShowingScope(const ShowingScope&) = delete;
+  ShowingScope& operator=(const ShowingScope&) = delete;
+};
+
+// Space between a frame's left edge and its title, in pixels at 96 dpi.
+constexpr int kFrameTitleIndent = 8;
+
+QColor ToQColor(rt::Color color) {
+  const rt::Rgb rgb = rt::ResolveColor(color);
+  return {rgb.r, rgb.g, rgb.b};
+}
+
+QRect ToQRect(const rt::PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QImage IconPicture() {
+  const quintarel::IconImage icon = ProgramIcon();
+  QImage image(icon.width, icon.height, QImage::Format_ARGB32);
+  for (int y = 0; y < icon.height; ++y)
+    for (int x = 0; x < icon.width; ++x) image.setPixel(x, y, icon.argb[static_cast<std::size_t>(y * icon.width + x)]);
+  return image;
+}
+
+// Paints in device pixels, the unit the runtime's geometry is given in.
+class Canvas {
+ public:
+  Canvas(QPainter& painter, const rt::ScreenInfo& screen, double ratio)
+      : p_(painter), screen_(screen), ratio_(ratio), unit_(std::max(1, static_cast<int>(std::lround(ratio)))) {}
+
+  void Container(const rt::Form& form, const rt::Control* container) {
+    const std::vector<rt::Control*> children = form.Children(container);
+    // Back to front: windowless controls first, then the windowed ones, which
+    // lie over all of them. Buttons are real widgets and paint themselves.
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+      if (!(*it)->Windowed()) Control(**it);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+      if ((*it)->Kind() == ControlKind::Frame && (*it)->Visible()) Frame(form, **it);
+  }
+
+ private:
+  void Control(const rt::Control& c) {
+    if (!c.Visible()) return;
+    switch (c.Kind()) {
+      case ControlKind::Label:
+        Label(c);
+        break;
+      case ControlKind::Line:
+        Line(c);
+        break;
+      case ControlKind::Shape:
+        Shape(c);
+        break;
+      case ControlKind::Image:
+        Image(c);
+        break;
+      case ControlKind::Frame:
+      case ControlKind::CommandButton:
+        break;
+    }
+  }
+
+  void Box(const QRect& r, const QColor& color, int thickness) {
+    p_.fillRect(QRect(r.left(), r.top(), r.width(), thickness), color);
+    p_.fillRect(QRect(r.left(), r.bottom() - thickness + 1, r.width(), thickness), color);
+    p_.fillRect(QRect(r.left(), r.top(), thickness, r.height()), color);
+    p_.fillRect(QRect(r.right() - thickness + 1, r.top(), thickness, r.height()), color);
+  }
+
+  QFont FontOf(const rt::Control& c) const { return MakeFont(c.Font(), rt::FontPixelHeight(c.Font(), screen_)); }
+
+  void Label(const rt::Control& c) {
+    QRect r = ToQRect(rt::ControlRect(c, screen_));
+    if (c.BackStyle() == rt::style::Opaque) p_.fillRect(r, ToQColor(c.BackColor()));
+    if (c.BorderStyle() == rt::style::FixedSingle) {
+      Box(r, ToQColor(rt::sys::WindowText), unit_);
+      r.adjust(unit_, unit_, -unit_, -unit_);
+    }
+    if (c.Caption().empty()) return;
+    int align = Qt::AlignLeft;
+    if (c.Alignment() == rt::style::RightJustify) align = Qt::AlignRight;
+    if (c.Alignment() == rt::style::Center) align = Qt::AlignHCenter;
+    const int flags = align | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+    const QString text = Text(c.Caption());
+    p_.setFont(FittedFont(FontOf(c), text, r.width()));
+    if (!c.Enabled()) {
+      // A disabled label's text is drawn engraved, as the classic runtime does.
+      p_.setPen(kHighlight);
+      p_.drawText(r.translated(unit_, unit_), flags, text);
+      p_.setPen(kShadow);
+    } else {
+      p_.setPen(ToQColor(c.ForeColor()));
+    }
+    p_.drawText(r, flags, text);
+  }
+
+  QPen Pen(const rt::Control& c) const {
+    QPen pen(ToQColor(c.ForeColor()));
+    pen.setWidth(std::max(1, c.BorderWidth()) * unit_);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+  }
+
+  void Line(const rt::Control& c) {
+    const rt::PixelLine line = rt::LinePixels(c, screen_);
+    p_.setPen(Pen(c));
+    p_.drawLine(QPoint(line.from.x, line.from.y), QPoint(line.to.x, line.to.y));
+  }
+
+  void Shape(const rt::Control& c) {
+    const QRect bounds = ToQRect(rt::ShapeBounds(c, screen_));
+    const QPen pen = Pen(c);
+    p_.setPen(pen);
+    p_.setBrush(c.BackStyle() == rt::style::Opaque ? QBrush(ToQColor(c.BackColor())) : QBrush(Qt::NoBrush));
+    // The outline lies inside the box, as wide as the border.
+    const double half = pen.width() / 2.0;
+    const QRectF inside = QRectF(bounds).adjusted(half, half, -half, -half);
+    if (c.Shape() == rt::style::Circle)
+      p_.drawEllipse(inside);
+    else
+      p_.drawRect(inside);
+    p_.setBrush(Qt::NoBrush);
+  }
+
+  void Image(const rt::Control& c) {
+    if (!c.Design().picture) return;
+    static const QImage icon = IconPicture();
+    const QRect r = ToQRect(rt::ControlRect(c, screen_));
+    // At the picture's own size, which the scale factor enlarges like the rest.
+    const QRect target(r.topLeft(), QSize(static_cast<int>(std::lround(icon.width() * ratio_)),
+                                          static_cast<int>(std::lround(icon.height() * ratio_))));
+    p_.save();
+    p_.setClipRect(r);
+    p_.drawImage(target, icon);
+    p_.restore();
+  }
+
+  void Frame(const rt::Form& form, const rt::Control& c) {
+    const QRect r = ToQRect(rt::ControlRect(c, screen_));
+    p_.save();
+    p_.setClipRect(r);
+    p_.fillRect(r, ToQColor(c.BackColor()));
+    const QFont font = FontOf(c);
+    const QFontMetrics metrics(font);
+    // The etched border runs through the middle of the title line.
+    const int top = r.top() + metrics.height() / 2;
+    const QRect border(r.left(), top, r.width() - unit_, r.bottom() + 1 - top - unit_);
+    Box(border.translated(unit_, unit_), kHighlight, unit_);
+    Box(border, kShadow, unit_);
+    if (!c.Caption().empty()) {
+      const QString title = Text(c.Caption());
+      const int indent = kFrameTitleIndent * unit_;
+      const QRect titleRect(r.left() + indent, r.top(), metrics.horizontalAdvance(title) + 2 * unit_, metrics.height());
+      p_.fillRect(titleRect, ToQColor(c.BackColor()));
+      p_.setFont(font);
+      p_.setPen(ToQColor(c.ForeColor()));
+      p_.drawText(titleRect.adjusted(unit_, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, title);
+    }
+    Container(form, &c);
+    p_.restore();
+  }
+
+  QPainter& p_;
+  const rt::ScreenInfo& screen_;
+  double ratio_;
+  int unit_;
+};
+
+}  // namespace
+
+FormWindow::FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner)
+    : QWidget(nullptr), form_(form), platform_(platform) {
+  const rt::FormDesign& design = form.Design();
+  Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  if (design.borderStyle == 4 || design.borderStyle == 5) {
+    // A tool window: a narrow title bar with only the close box, no taskbar
+    // entry, kept over the window that owns it.
+    flags |= Qt::Tool;
+  } else {
+    flags |= Qt::Window | Qt::WindowSystemMenuHint;
+    if (design.minButton) flags |= Qt::WindowMinimizeButtonHint;
+    if (design.maxButton) flags |= Qt::WindowMaximizeButtonHint;
+  }
+  setWindowFlags(flags);
+  setWindowTitle(Text(design.caption));
+  if (design.icon) setWindowIcon(QIcon(QPixmap::fromImage(IconPicture())));
+  setFocusPolicy(Qt::NoFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+
+  for (const auto& control : form.Controls()) {
+    if (control->Kind() != ControlKind::CommandButton) continue;
+    rt::Control* c = control.get();
+    auto* button = new CommandButton(this);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, c] { platform_.Runtime().Click(*c); });
+    buttons_.emplace_back(c, button);
+  }
+  Place();
+  Refresh();
+  if (owner) {
+    // Owned, not parented: a child widget would inherit the owner's icon, and the
+    // tool window has none. The transient parent keeps it over its owner and off
+    // the taskbar.
+    winId();
+    if (QWindow* handle = windowHandle()) handle->setTransientParent(owner->windowHandle());
+  }
+}
+
+void FormWindow::Place() {
+  const rt::ScreenInfo screen = platform_.Screen();
+  const double ratio = platform_.DevicePixelRatio();
+  const auto logical = [ratio](int device) { return static_cast<int>(std::lround(device / ratio)); };
+  const rt::PixelPoint origin = rt::ClientOrigin(form_.Design(), screen);
+  const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
+  setFixedSize(logical(size.width), logical(size.height));
+  setGeometry(logical(origin.x), logical(origin.y), logical(size.width), logical(size.height));
+  for (auto& [control, button] : buttons_) {
+    const rt::PixelRect r = rt::ControlRect(*control, screen);
+    button->setGeometry(logical(r.left), logical(r.top), logical(r.left + r.width) - logical(r.left),
+                        logical(r.top + r.height) - logical(r.top));
+    button->setFont(MakeFont(control->Font(), logical(rt::FontPixelHeight(control->Font(), screen))));
+  }
+}
+
+void FormWindow::Refresh() {
+  setWindowTitle(Text(form_.Design().caption));
+  for (auto& [control, button] : buttons_) {
+    button->setText(Text(control->Caption()));
+    button->setEnabled(control->Enabled());
+    button->setVisible(control->Visible());
+  }
+  update();
+}
+
+void FormWindow::ShowActive() {
+  const ShowingScope scope;
+  show();
+  raise();
+  activateWindow();
+  if (!buttons_.empty()) buttons_.front().second->setFocus(Qt::OtherFocusReason);
+  // The runtime reads the window's outer rectangle as soon as Show returns (the
+  // evaluation window confines the pointer to it). A window manager adds its
+  // frame only once it has mapped the window, so wait for that, briefly. Input
+  // meanwhile reaches a runtime that is inside a handler and drops it, as it
+  // drops any input then; a close is asked again afterwards. (Qt holds back a
+  // close excluded as user input and may then never deliver it.)
+  QElapsedTimer waited;
+  waited.start();
+  while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < kMapWaitMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+rt::PixelPoint FormWindow::DevicePoint(const QPointF& logical) const {
+  const double ratio = platform_.DevicePixelRatio();
+  return {static_cast<int>(std::floor(logical.x() * ratio)), static_cast<int>(std::floor(logical.y() * ratio))};
+}
+
+bool FormWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) platform_.Runtime().Activated(form_);
+  return QWidget::event(event);
+}
+
+void FormWindow::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const double ratio = platform_.DevicePixelRatio();
+  painter.scale(1.0 / ratio, 1.0 / ratio);
+  const rt::ScreenInfo screen = platform_.Screen();
+  const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
+  painter.fillRect(QRect(0, 0, std::max(size.width, static_cast<int>(std::ceil(width() * ratio))),
+                         std::max(size.height, static_cast<int>(std::ceil(height() * ratio)))),
+                   ToQColor(form_.Design().backColor));
+  Canvas(painter, screen, ratio).Container(form_, nullptr);
+}
+
+void FormWindow::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) platform_.Runtime().MouseDown(form_, DevicePoint(event->position()));
+}
+
+void FormWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click is a press like any other: it clicks.
+  mousePressEvent(event);
+}
+
+void FormWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) platform_.Runtime().MouseUp(form_, DevicePoint(event->position()));
+}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+  // The window never closes by itself: the program decides, and ends through End.
+  event->ignore();
+  RequestClose();
+}
+
+void FormWindow::RequestClose() {
+  // A close that arrives while a window is being shown (the wait for its frame)
+  // is asked again once that is over; the runtime would drop it as arriving
+  // inside a handler.
+  if (showingNow > 0 && platform_.Runtime().Busy()) {
+    QTimer::singleShot(kCloseRetryMs, this, [this] { RequestClose(); });
+    return;
+  }
+  platform_.Runtime().QueryUnload(form_, rt::unload::FormControlMenu);
+}
+
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+  if (!event->isAutoRepeat() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
+}  // namespace quintarel::qt

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QPushButton>
+#include <QWidget>
+
+#include "runtime/Form.h"
+#include "runtime/Platform.h"
+
+namespace quintarel::qt {
+
+class QtPlatform;
+
+// A form's window: paints every windowless control and frame from the model,
+// hosts command buttons as real push buttons, and turns mouse, close and
+// activation into runtime events. The runtime does the hit-testing.
+class FormWindow : public QWidget {
+ public:
+  FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner);
+
+  rt::Form& Form() const { return form_; }
+  // A property changed: repaint, and bring the buttons up to date.
+  void Refresh();
+  // Shows the window, in front and active, with the focus on its button.
+  void ShowActive();
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  rt::PixelPoint DevicePoint(const QPointF& logical) const;
+  void RequestClose();
+  void Place();
+
+  rt::Form& form_;
+  QtPlatform& platform_;
+  std::vector<std::pair<const rt::Control*, QPushButton*>> buttons_;
+};
+
+// A command button: Enter as well as Space presses it while it has the focus;
+// Escape does nothing, as it is neither a default nor a cancel button.
+class CommandButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace quintarel::qt

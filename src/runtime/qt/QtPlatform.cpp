@@ -1,0 +1,125 @@
+#include "runtime/qt/QtPlatform.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/Form.h"
+#include "runtime/Geometry.h"
+#include "runtime/qt/CursorClip.h"
+#include "runtime/qt/FormWindow.h"
+#include "runtime/qt/MessageBox.h"
+
+namespace quintarel::qt {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+int Device(double logical, double ratio) { return static_cast<int>(std::lround(logical * ratio)); }
+
+}  // namespace
+
+QtPlatform::QtPlatform() = default;
+
+QtPlatform::~QtPlatform() {
+  clip_.reset();
+  // Owned windows go before their owner.
+  while (!windows_.empty()) windows_.pop_back();
+}
+
+double QtPlatform::DevicePixelRatio() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+rt::ScreenInfo QtPlatform::Screen() const {
+  rt::ScreenInfo info;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return info;
+  const double ratio = screen->devicePixelRatio();
+  const QRect geometry = screen->geometry();
+  info.widthPx = Device(geometry.width(), ratio);
+  info.heightPx = Device(geometry.height(), ratio);
+  // Qt's logical pixels are those of a 96 dpi desktop scaled by the ratio, so a
+  // device pixel is 1440 / (96 * ratio) twips: 15 at 96 dpi, 7.5 at twice that.
+  info.twipsPerPixelX = static_cast<float>(kTwipsPerInch / (screen->logicalDotsPerInchX() * ratio));
+  info.twipsPerPixelY = static_cast<float>(kTwipsPerInch / (screen->logicalDotsPerInchY() * ratio));
+  return info;
+}
+
+FormWindow* QtPlatform::WindowFor(const rt::Form& form) const {
+  for (const auto& window : windows_)
+    if (&window->Form() == &form) return window.get();
+  return nullptr;
+}
+
+std::vector<rt::Form*> QtPlatform::ShownForms() const {
+  std::vector<rt::Form*> forms;
+  for (const auto& window : windows_) forms.push_back(&window->Form());
+  return forms;
+}
+
+int QtPlatform::MessageBox(std::string_view prompt, int style, std::string_view title) {
+  QWidget* owner = QApplication::activeWindow();
+  if (!owner && !windows_.empty()) owner = windows_.front().get();
+  return ShowMessageBox(owner, prompt, style, title);
+}
+
+void QtPlatform::ClipCursor(const rt::ClipRect* rect) {
+  if (!clipChecked_) {
+    clipChecked_ = true;
+    clip_.reset(CursorClip::Create());
+  }
+  if (!clip_) return;  // not on X11: nothing can confine the pointer
+  const rt::ScreenInfo screen = Screen();
+  // The program frees the pointer by confining it to the whole screen.
+  if (!rect ||
+      (rect->left <= 0 && rect->top <= 0 && rect->right >= screen.widthPx && rect->bottom >= screen.heightPx)) {
+    clip_->Release();
+    return;
+  }
+  clip_->Confine(
+      QRect(rect->left, rect->top, std::max(1, rect->right - rect->left), std::max(1, rect->bottom - rect->top)));
+}
+
+rt::PixelRect QtPlatform::OuterRect(const rt::Form& form) const {
+  const FormWindow* window = WindowFor(form);
+  if (!window) {
+    const rt::ScreenInfo screen = Screen();
+    const rt::PixelPoint origin = rt::ClientOrigin(form.Design(), screen);
+    const rt::PixelSize size = rt::ClientSize(form.Design(), screen);
+    return {origin.x, origin.y, size.width, size.height};
+  }
+  const double ratio = DevicePixelRatio();
+  const QRect frame = window->frameGeometry();
+  const int left = Device(frame.left(), ratio), top = Device(frame.top(), ratio);
+  return {left, top, Device(frame.left() + frame.width(), ratio) - left,
+          Device(frame.top() + frame.height(), ratio) - top};
+}
+
+void QtPlatform::ShowForm(rt::Form& form) {
+  FormWindow* window = WindowFor(form);
+  if (!window) {
+    // Later windows are owned by the first (the startup form's): modeless, but
+    // kept over it and without a taskbar entry of their own.
+    QWidget* owner = windows_.empty() ? nullptr : windows_.front().get();
+    windows_.push_back(std::make_unique<FormWindow>(form, *this, owner));
+    window = windows_.back().get();
+  }
+  window->ShowActive();
+}
+
+void QtPlatform::Changed(rt::Form& form, const rt::Control*) {
+  if (FormWindow* window = WindowFor(form)) window->Refresh();
+}
+
+void QtPlatform::Quit() {
+  quit_ = true;
+  if (clip_) clip_->Release();
+  for (const auto& window : windows_) window->hide();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace quintarel::qt

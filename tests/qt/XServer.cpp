@@ -1,0 +1,335 @@
+#include "XServer.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace qt_tests {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+void Settle() { std::this_thread::sleep_for(15ms); }
+
+}  // namespace
+
+XServer::XServer(int width, int height) {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe");
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  // Xvfb writes its display number once it accepts connections.
+  std::string number;
+  char c = 0;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
+  name_ = ":" + number;
+  dpy_ = XOpenDisplay(name_.c_str());
+  if (!dpy_) throw std::runtime_error("cannot open " + name_);
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(dpy_, &event, &error, &major, &minor)) throw std::runtime_error("no XTest");
+}
+
+void XServer::StartWindowManager() {
+  windowManager_ = fork();
+  if (windowManager_ == 0) {
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    setenv("DISPLAY", name_.c_str(), 1);
+    execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // A running window manager announces itself on the root window.
+  const bool running =
+      WaitUntil([this] { return !Property(DefaultRootWindow(dpy_), "_NET_SUPPORTING_WM_CHECK").empty(); }, 10s);
+  if (!running) throw std::runtime_error("openbox did not start (tools/deps.sh test installs it)");
+}
+
+WindowId XServer::ActiveWindow() const {
+  const std::vector<unsigned long> active = Property(DefaultRootWindow(dpy_), "_NET_ACTIVE_WINDOW");
+  return active.empty() ? 0 : active[0];
+}
+
+XServer::~XServer() {
+  if (windowManager_ > 0) {
+    kill(windowManager_, SIGTERM);
+    int status = 0;
+    waitpid(windowManager_, &status, 0);
+  }
+  if (dpy_) XCloseDisplay(dpy_);
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+}
+
+unsigned long XServer::AtomOf(const char* name) const { return XInternAtom(dpy_, name, False); }
+
+std::string XServer::Title(WindowId window) const {
+  Atom type = None;
+  std::string title;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
+  if (XGetWindowProperty(dpy_, window, XInternAtom(dpy_, "_NET_WM_NAME", False), 0, 1024, False, utf8, &type, &format,
+                         &count, &after, &data) == Success &&
+      data) {
+    title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    return title;
+  }
+  char* name = nullptr;
+  if (XFetchName(dpy_, window, &name) && name) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+namespace {
+
+// Top-level windows lie directly under the root, or in a window manager's frame.
+std::optional<WindowId> FindIn(const XServer& x, Window parentWindow, const std::string& title, int depth) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(x.Dpy(), parentWindow, &root, &parent, &children, &count)) return std::nullopt;
+  std::optional<WindowId> found;
+  for (unsigned int i = 0; i < count && !found; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(x.Dpy(), children[i], &attributes) || attributes.map_state != IsViewable) continue;
+    if (attributes.c_class == InputOnly) continue;
+    if (x.Title(children[i]) == title)
+      found = children[i];
+    else if (depth > 0)
+      found = FindIn(x, children[i], title, depth - 1);
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+std::optional<WindowId> XServer::FindWindow(const std::string& title) const {
+  return FindIn(*this, DefaultRootWindow(dpy_), title, 2);
+}
+
+WindowId XServer::WaitWindow(const std::string& title, std::chrono::milliseconds timeout) const {
+  std::optional<WindowId> window;
+  WaitUntil([&] { return (window = FindWindow(title)).has_value(); }, timeout);
+  if (!window) {
+    // What is there instead, for the failure's report.
+    const std::string tree = "xwininfo -display " + name_ + " -root -tree >&2";
+    if (std::system(tree.c_str()) != 0) std::fprintf(stderr, "xwininfo failed\n");
+    throw std::runtime_error("no window \"" + title + "\"");
+  }
+  return *window;
+}
+
+Rect XServer::Geometry(WindowId window) const {
+  XWindowAttributes attributes;
+  XGetWindowAttributes(dpy_, window, &attributes);
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(dpy_, window, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+  return {x, y, attributes.width, attributes.height};
+}
+
+std::vector<unsigned long> XServer::Property(WindowId window, const char* name, unsigned long* typeOut) const {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> values;
+  if (XGetWindowProperty(dpy_, window, XInternAtom(dpy_, name, False), 0, 1 << 16, False, AnyPropertyType, &type,
+                         &format, &count, &after, &data) == Success &&
+      data) {
+    for (unsigned long i = 0; i < count; ++i) {
+      if (format == 32) values.push_back(reinterpret_cast<unsigned long*>(data)[i]);
+      if (format == 16) values.push_back(reinterpret_cast<unsigned short*>(data)[i]);
+      if (format == 8) values.push_back(data[i]);
+    }
+    XFree(data);
+  }
+  if (typeOut) *typeOut = type;
+  return values;
+}
+
+QImage XServer::Grab(const Rect& r) const {
+  XImage* image = XGetImage(dpy_, DefaultRootWindow(dpy_), r.x, r.y, static_cast<unsigned>(r.width),
+                            static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
+  QImage result(r.width, r.height, QImage::Format_RGB32);
+  for (int y = 0; y < r.height; ++y)
+    for (int x = 0; x < r.width; ++x) result.setPixel(x, y, 0xFF000000u | (XGetPixel(image, x, y) & 0xFFFFFFu));
+  XDestroyImage(image);
+  return result;
+}
+
+Rgb XServer::Pixel(int x, int y) const {
+  const QRgb p = Grab({x, y, 1, 1}).pixel(0, 0);
+  return {qRed(p), qGreen(p), qBlue(p)};
+}
+
+void XServer::MoveTo(int x, int y) const {
+  XTestFakeMotionEvent(dpy_, -1, x, y, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::MoveBy(int dx, int dy) const {
+  XTestFakeRelativeMotionEvent(dpy_, dx, dy, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::Click(int x, int y) const {
+  MoveTo(x, y);
+  XTestFakeButtonEvent(dpy_, 1, True, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+  XTestFakeButtonEvent(dpy_, 1, False, CurrentTime);
+  XSync(dpy_, False);
+  // Far enough apart that two clicks never make a double click.
+  std::this_thread::sleep_for(60ms);
+}
+
+void XServer::Key(const char* keysym) const {
+  const KeyCode code = XKeysymToKeycode(dpy_, XStringToKeysym(keysym));
+  XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+  XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::KeyWith(const char* modifier, const char* keysym) const {
+  const KeyCode held = XKeysymToKeycode(dpy_, XStringToKeysym(modifier));
+  XTestFakeKeyEvent(dpy_, held, True, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+  Key(keysym);
+  XTestFakeKeyEvent(dpy_, held, False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::PointerAt(int& x, int& y) const {
+  Window root = 0, child = 0;
+  int wx = 0, wy = 0;
+  unsigned int mask = 0;
+  XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &x, &y, &wx, &wy, &mask);
+}
+
+void XServer::CloseWindow(WindowId window) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, window, False, NoEventMask, &event);
+  XSync(dpy_, False);
+}
+
+void XServer::Focus(WindowId window) const {
+  XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::Move(WindowId window, int x, int y) const {
+  XMoveWindow(dpy_, window, x, y);
+  XSync(dpy_, False);
+  Settle();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+Program::Program(const std::string& display, const std::vector<std::pair<std::string, std::string>>& env,
+                 bool keepDisplay) {
+  char path[] = "/tmp/quintarel-stderr-XXXXXX";
+  const int fd = mkstemp(path);
+  stderrPath_ = path;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(fd, 2);
+    // The test's own Qt runs offscreen; the program must find its platform itself.
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "QUINTAREL_TEST_SEED", "DISPLAY"})
+      unsetenv(name);
+    if (keepDisplay) setenv("DISPLAY", display.c_str(), 1);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    execl(QUINTAREL_PROGRAM, QUINTAREL_PROGRAM, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fd);
+}
+
+Program::~Program() {
+  if (pid_ > 0 && !status_) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  unlink(stderrPath_.c_str());
+}
+
+std::optional<int> Program::WaitExit(std::chrono::milliseconds timeout) {
+  WaitUntil([this] { return !Running(); }, timeout);
+  return status_;
+}
+
+bool Program::Running() {
+  if (status_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  signalled_ = WIFSIGNALED(status);
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return false;
+}
+
+std::string Program::Stderr() const {
+  std::ifstream in(stderrPath_);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace qt_tests
