@@ -1,0 +1,50 @@
+#include "app/Backend.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "forms/Project.h"
+#include "runtime/Rnd.h"
+#include "runtime/win32/Win32Platform.h"
+
+namespace quintarel {
+
+namespace {
+
+// QUINTAREL_TEST_SEED, for tests only: a fixed clock for the random generator,
+// so the draws of a run repeat. Reseeding still mixes in the reseed counter, so
+// the rounds draw different numbers; unset, the real clock is used.
+std::optional<std::uint64_t> TestSeed() {
+  const char* text = std::getenv("QUINTAREL_TEST_SEED");
+  if (!text || !*text) return std::nullopt;
+  char* end = nullptr;
+  const unsigned long long seed = std::strtoull(text, &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return seed;
+}
+
+}  // namespace
+
+int RunBackend(int, char**) {
+  win32::Win32Platform platform(GetModuleHandleW(nullptr));
+  const std::optional<std::uint64_t> seed = TestSeed();
+  rt::ClockRandom random = seed ? rt::ClockRandom([s = *seed] { return s; }) : rt::ClockRandom();
+  Project project(platform, random);
+  platform.Attach(project.Rt());
+  project.Start();
+
+  MSG msg{};
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (platform.PreTranslate(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  platform.DestroyWindows();
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace quintarel

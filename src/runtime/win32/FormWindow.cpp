@@ -1,0 +1,404 @@
+#include "runtime/win32/FormWindow.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/Icon.h"
+#include "runtime/Color.h"
+#include "runtime/Geometry.h"
+#include "runtime/Runtime.h"
+#include "runtime/win32/Text.h"
+#include "runtime/win32/Win32Platform.h"
+
+namespace quintarel::win32 {
+
+namespace {
+
+constexpr int kIconResource = 1;
+// The classic 3-D edge colours of a frame's etched border.
+constexpr COLORREF kEdgeShadow = RGB(128, 128, 128);
+constexpr COLORREF kEdgeHighlight = RGB(255, 255, 255);
+// Where a frame's title starts, from the frame's left edge.
+constexpr int kFrameTitleInset = 8;
+
+COLORREF ToColorRef(rt::Color color) {
+  const rt::Rgb rgb = rt::ResolveColor(color);
+  return RGB(rgb.r, rgb.g, rgb.b);
+}
+
+RECT ToRect(const rt::PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
+
+struct Styles {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+};
+
+Styles StylesFor(const rt::FormDesign& design) {
+  Styles s;
+  s.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  if (design.borderStyle == 4) {
+    // A fixed tool window: a narrow caption with the close box only.
+    s.exStyle |= WS_EX_TOOLWINDOW;
+  } else {
+    if (design.borderStyle == 2) s.style |= WS_THICKFRAME;
+    if (design.minButton) s.style |= WS_MINIMIZEBOX;
+    if (design.maxButton) s.style |= WS_MAXIMIZEBOX;
+  }
+  return s;
+}
+
+// Stock objects need no deleting; everything else selected here does.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object, bool owned = true) : dc_(dc), object_(object), owned_(owned) {
+    previous_ = SelectObject(dc, object);
+  }
+  ~Selected() {
+    SelectObject(dc_, previous_);
+    if (owned_) DeleteObject(object_);
+  }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ object_;
+  HGDIOBJ previous_;
+  bool owned_;
+};
+
+void Fill(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void Outline(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH brush = CreateSolidBrush(color);
+  FrameRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner)
+    : platform_(platform), runtime_(runtime), form_(form), screen_(platform.Screen()) {
+  const rt::FormDesign& design = form.Design();
+  HINSTANCE instance = platform.Instance();
+  className_ = L"Quintarel." + Widen(design.name);
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &FormWindow::Procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = className_.c_str();
+  if (design.icon) {
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  RegisterClassExW(&wc);
+
+  const Styles styles = StylesFor(design);
+  const rt::PixelRect outer = DesignedOuterRect(form, screen_);
+  // A window without a taskbar entry is owned by the main window.
+  HWND parent = design.showInTaskbar ? nullptr : owner;
+  CreateWindowExW(styles.exStyle, className_.c_str(), Widen(design.caption).c_str(), styles.style, outer.left,
+                  outer.top, outer.width, outer.height, parent, nullptr, instance, this);
+  if (design.icon) {
+    // Also as the window's own icons, which task switchers ask the window for.
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(wc.hIcon));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(wc.hIconSm));
+  }
+  CreateButtons();
+}
+
+FormWindow::~FormWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  UnregisterClassW(className_.c_str(), platform_.Instance());
+}
+
+rt::PixelRect FormWindow::DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen) {
+  const rt::FormDesign& design = form.Design();
+  const rt::PixelPoint origin = rt::ClientOrigin(design, screen);
+  const rt::PixelSize size = rt::ClientSize(design, screen);
+  RECT r{origin.x, origin.y, origin.x + size.width, origin.y + size.height};
+  const Styles styles = StylesFor(design);
+  AdjustWindowRectEx(&r, styles.style, FALSE, styles.exStyle);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void FormWindow::CreateButtons() {
+  for (const auto& control : form_.Controls()) {
+    if (control->Kind() != rt::ControlKind::CommandButton) continue;
+    const rt::PixelRect r = rt::ControlRect(*control, screen_);
+    DWORD style = WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON;
+    if (control->Visible()) style |= WS_VISIBLE;
+    if (!control->Enabled()) style |= WS_DISABLED;
+    HWND button = CreateWindowExW(0, L"BUTTON", Widen(control->Caption()).c_str(), style, r.left, r.top, r.width,
+                                  r.height, hwnd_, nullptr, platform_.Instance(), nullptr);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(platform_.FontCache().Get(control->Font(), screen_)),
+                 FALSE);
+    buttons_.push_back({control.get(), button});
+  }
+}
+
+void FormWindow::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  UpdateWindow(hwnd_);
+}
+
+void FormWindow::Changed(const rt::Control* control) {
+  for (const Button& button : buttons_) {
+    if (button.control != control) continue;
+    SetWindowTextW(button.hwnd, Widen(control->Caption()).c_str());
+    EnableWindow(button.hwnd, control->Enabled());
+    ShowWindow(button.hwnd, control->Visible() ? SW_SHOW : SW_HIDE);
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+rt::PixelRect FormWindow::OuterRect() const {
+  RECT r{};
+  GetWindowRect(hwnd_, &r);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+bool FormWindow::PreTranslate(MSG& msg) {
+  // A focused button takes Space by itself; Enter it has to be given. Escape
+  // stays unhandled: the button is no cancel button.
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  for (const Button& button : buttons_) {
+    if (msg.hwnd != button.hwnd) continue;
+    SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.hwnd), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button.hwnd));
+    return true;
+  }
+  return false;
+}
+
+void FormWindow::FocusButton() {
+  for (const Button& button : buttons_) {
+    if (IsWindowVisible(button.hwnd) && IsWindowEnabled(button.hwnd)) {
+      SetFocus(button.hwnd);
+      return;
+    }
+  }
+}
+
+LRESULT CALLBACK FormWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      SetCapture(hwnd_);
+      runtime_.MouseDown(form_, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_LBUTTONUP:
+      ReleaseCapture();
+      runtime_.MouseUp(form_, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        for (const Button& button : buttons_) {
+          if (reinterpret_cast<HWND>(lParam) == button.hwnd) runtime_.Click(*button.control);
+        }
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        // A command button holds the focus whenever its window is active, so
+        // Enter and Space always reach it.
+        if (!buttons_.empty()) FocusButton();
+        runtime_.Activated(form_);
+        if (!buttons_.empty()) return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      FocusButton();
+      return 0;
+    case WM_CLOSE:
+      // The program decides: its QueryUnload handler ends it (or the runtime
+      // closes it after). The window is never destroyed here.
+      runtime_.QueryUnload(form_, rt::unload::FormControlMenu);
+      return 0;
+    case WM_QUERYENDSESSION:
+      runtime_.QueryUnload(form_, rt::unload::AppWindows);
+      return TRUE;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+      PaintBuffered();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void FormWindow::PaintBuffered() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  // Painted off screen and copied in one go, so nothing flickers.
+  HDC buffer = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+  HGDIOBJ previous = SelectObject(buffer, bitmap);
+  Paint(buffer, client);
+  BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
+  SelectObject(buffer, previous);
+  DeleteObject(bitmap);
+  DeleteDC(buffer);
+  EndPaint(hwnd_, &ps);
+}
+
+void FormWindow::Paint(HDC dc, const RECT& client) {
+  screen_ = platform_.Screen();
+  Fill(dc, client, ToColorRef(form_.Design().backColor));
+  SetBkMode(dc, TRANSPARENT);
+  PaintChildren(dc, nullptr);
+}
+
+void FormWindow::PaintChildren(HDC dc, const rt::Control* container) {
+  std::vector<rt::Control*> children = form_.Children(container);
+  // Windows of their own lie over every windowless control; the rest are
+  // painted back to front.
+  std::stable_partition(children.begin(), children.end(), [](const rt::Control* c) { return c->Windowed(); });
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if ((*it)->Visible()) PaintControl(dc, **it);
+  }
+}
+
+void FormWindow::PaintControl(HDC dc, const rt::Control& control) {
+  switch (control.Kind()) {
+    case rt::ControlKind::Label:
+      PaintLabel(dc, control);
+      break;
+    case rt::ControlKind::Frame: {
+      PaintFrame(dc, control);
+      const RECT r = ToRect(rt::ControlRect(control, screen_));
+      const int saved = SaveDC(dc);
+      IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+      PaintChildren(dc, &control);
+      RestoreDC(dc, saved);
+      break;
+    }
+    case rt::ControlKind::Line:
+      PaintLine(dc, control);
+      break;
+    case rt::ControlKind::Shape:
+      PaintShape(dc, control);
+      break;
+    case rt::ControlKind::Image:
+      PaintImage(dc, control);
+      break;
+    case rt::ControlKind::CommandButton:
+      break;  // a BUTTON child paints itself
+  }
+}
+
+void FormWindow::PaintLabel(HDC dc, const rt::Control& label) {
+  RECT r = ToRect(rt::ControlRect(label, screen_));
+  if (label.BackStyle() == rt::style::Opaque) Fill(dc, r, ToColorRef(label.BackColor()));
+  if (label.BorderStyle() == rt::style::FixedSingle) {
+    Outline(dc, r, ToColorRef(rt::sys::WindowText));
+    InflateRect(&r, -1, -1);
+  }
+  if (label.Caption().empty()) return;
+  Selected font(dc, platform_.FontCache().Get(label.Font(), screen_), false);
+  UINT format = DT_WORDBREAK | DT_NOPREFIX;
+  if (label.Alignment() == rt::style::RightJustify) format |= DT_RIGHT;
+  if (label.Alignment() == rt::style::Center) format |= DT_CENTER;
+  const std::wstring text = Widen(label.Caption());
+  if (!label.Enabled()) {
+    // Disabled text is drawn embossed, as the system draws it.
+    RECT shifted = r;
+    OffsetRect(&shifted, 1, 1);
+    SetTextColor(dc, kEdgeHighlight);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shifted, format);
+    SetTextColor(dc, kEdgeShadow);
+  } else {
+    SetTextColor(dc, ToColorRef(label.ForeColor()));
+  }
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+}
+
+void FormWindow::PaintFrame(HDC dc, const rt::Control& frame) {
+  const RECT r = ToRect(rt::ControlRect(frame, screen_));
+  Fill(dc, r, ToColorRef(frame.BackColor()));
+  Selected font(dc, platform_.FontCache().Get(frame.Font(), screen_), false);
+  const std::wstring title = Widen(frame.Caption());
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  // The etched border runs through the middle of the title line.
+  const int top = frame.Caption().empty() ? r.top : r.top + metrics.tmHeight / 2;
+  Outline(dc, {r.left, top, r.right - 1, r.bottom - 1}, kEdgeShadow);
+  Outline(dc, {r.left + 1, top + 1, r.right, r.bottom}, kEdgeHighlight);
+  if (title.empty()) return;
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &extent);
+  RECT titleRect{r.left + kFrameTitleInset, r.top, r.left + kFrameTitleInset + extent.cx + 2, r.top + metrics.tmHeight};
+  titleRect.right = std::min(titleRect.right, r.right - 1);
+  Fill(dc, titleRect, ToColorRef(frame.BackColor()));
+  SetTextColor(dc, ToColorRef(frame.ForeColor()));
+  titleRect.left += 1;
+  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &titleRect, DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void FormWindow::PaintLine(HDC dc, const rt::Control& line) {
+  const rt::PixelLine l = rt::LinePixels(line, screen_);
+  const COLORREF color = ToColorRef(line.ForeColor());
+  Selected pen(dc, CreatePen(PS_SOLID, std::max(1, line.BorderWidth()), color));
+  MoveToEx(dc, l.from.x, l.from.y, nullptr);
+  LineTo(dc, l.to.x, l.to.y);
+  // GDI leaves out a line's last pixel; the design's end points are both on it.
+  if (line.BorderWidth() <= 1) SetPixelV(dc, l.to.x, l.to.y, color);
+}
+
+void FormWindow::PaintShape(HDC dc, const rt::Control& shape) {
+  const rt::PixelRect bounds = rt::ShapeBounds(shape, screen_);
+  HGDIOBJ brush = shape.BackStyle() == rt::style::Opaque ? CreateSolidBrush(ToColorRef(shape.BackColor()))
+                                                         : GetStockObject(NULL_BRUSH);
+  Selected fill(dc, brush, shape.BackStyle() == rt::style::Opaque);
+  HGDIOBJ penObject = shape.BorderStyle() == rt::style::NoBorder
+                          ? GetStockObject(NULL_PEN)
+                          : CreatePen(PS_INSIDEFRAME, std::max(1, shape.BorderWidth()), ToColorRef(shape.ForeColor()));
+  Selected pen(dc, penObject, shape.BorderStyle() != rt::style::NoBorder);
+  const RECT r = ToRect(bounds);
+  if (shape.Shape() == rt::style::Circle) {
+    Ellipse(dc, r.left, r.top, r.right, r.bottom);
+  } else {
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+  }
+}
+
+void FormWindow::PaintImage(HDC dc, const rt::Control& image) {
+  if (!image.Design().picture) return;
+  // The picture at its own size, from the image's top-left corner, clipped to
+  // the control.
+  const rt::PixelRect r = rt::ControlRect(image, screen_);
+  const IconImage icon = ProgramIcon();
+  for (int y = 0; y < std::min(icon.height, r.height); ++y) {
+    for (int x = 0; x < std::min(icon.width, r.width); ++x) {
+      const std::uint32_t argb = icon.argb[y * icon.width + x];
+      if ((argb >> 24) == 0) continue;
+      SetPixelV(dc, r.left + x, r.top + y, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
+    }
+  }
+}
+
+}  // namespace quintarel::win32

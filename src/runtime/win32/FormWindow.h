@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/Form.h"
+#include "runtime/Platform.h"
+
+namespace rt {
+class Runtime;
+}
+
+namespace quintarel::win32 {
+
+class Win32Platform;
+
+// The window of one form: its own window class, styles from the form's design,
+// the client area exactly as designed, every windowless control painted from
+// the model, and the command buttons as real BUTTON children. Its window
+// procedure only turns messages into runtime events.
+class FormWindow {
+ public:
+  FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner);
+  ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  void Show();
+  void Changed(const rt::Control* control);
+  rt::PixelRect OuterRect() const;
+  bool PreTranslate(MSG& msg);
+
+  // The outer rectangle that puts the client area where the design opens it.
+  static rt::PixelRect DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void CreateButtons();
+  void PaintBuffered();
+  void Paint(HDC dc, const RECT& client);
+  void PaintControl(HDC dc, const rt::Control& control);
+  void PaintLabel(HDC dc, const rt::Control& label);
+  void PaintFrame(HDC dc, const rt::Control& frame);
+  void PaintLine(HDC dc, const rt::Control& line);
+  void PaintShape(HDC dc, const rt::Control& shape);
+  void PaintImage(HDC dc, const rt::Control& image);
+  void PaintChildren(HDC dc, const rt::Control* container);
+  void FocusButton();
+
+  Win32Platform& platform_;
+  rt::Runtime& runtime_;
+  rt::Form& form_;
+  rt::ScreenInfo screen_;
+  std::wstring className_;
+  HWND hwnd_ = nullptr;
+  struct Button {
+    rt::Control* control;
+    HWND hwnd;
+  };
+  std::vector<Button> buttons_;
+};
+
+}  // namespace quintarel::win32

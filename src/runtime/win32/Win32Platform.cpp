@@ -1,0 +1,93 @@
+#include "runtime/win32/Win32Platform.h"
+
+#include <iterator>
+
+#include "runtime/Runtime.h"
+#include "runtime/win32/FormWindow.h"
+#include "runtime/win32/MessageBox.h"
+
+namespace quintarel::win32 {
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {}
+
+Win32Platform::~Win32Platform() = default;
+
+int Win32Platform::MessageBox(std::string_view prompt, int style, std::string_view title) {
+  HWND owner = GetActiveWindow();
+  if (!owner) owner = MainWindow();
+  return ShowMessageBox(owner, prompt, style, title);
+}
+
+void Win32Platform::ClipCursor(const rt::ClipRect* rect) {
+  if (!rect) {
+    ::ClipCursor(nullptr);
+    return;
+  }
+  const RECT clip{rect->left, rect->top, rect->right, rect->bottom};
+  ::ClipCursor(&clip);
+}
+
+rt::ScreenInfo Win32Platform::Screen() const {
+  rt::ScreenInfo screen;
+  screen.widthPx = GetSystemMetrics(SM_CXSCREEN);
+  screen.heightPx = GetSystemMetrics(SM_CYSCREEN);
+  // The process is per-monitor aware, so these are the display's real pixels
+  // per inch, not the 96 a legacy program is told.
+  HDC dc = GetDC(nullptr);
+  const int dpiX = GetDeviceCaps(dc, LOGPIXELSX);
+  const int dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  screen.twipsPerPixelX = 1440.0f / static_cast<float>(dpiX > 0 ? dpiX : 96);
+  screen.twipsPerPixelY = 1440.0f / static_cast<float>(dpiY > 0 ? dpiY : 96);
+  return screen;
+}
+
+rt::PixelRect Win32Platform::OuterRect(const rt::Form& form) const {
+  if (FormWindow* window = WindowOf(form)) return window->OuterRect();
+  // Not shown yet: where its window will open.
+  return FormWindow::DesignedOuterRect(form, Screen());
+}
+
+void Win32Platform::ShowForm(rt::Form& form) {
+  auto it = windows_.find(&form);
+  if (it == windows_.end()) {
+    // The first form shown is the main window; later ones are owned by it, so
+    // they stay above it and share its taskbar entry.
+    if (!first_) first_ = &form;
+    it = windows_.emplace(&form, std::make_unique<FormWindow>(*this, *runtime_, form, MainWindow())).first;
+  }
+  it->second->Show();
+}
+
+void Win32Platform::Changed(rt::Form& form, const rt::Control* control) {
+  if (FormWindow* window = WindowOf(form)) window->Changed(control);
+}
+
+void Win32Platform::Quit() { PostQuitMessage(0); }
+
+bool Win32Platform::PreTranslate(MSG& msg) const {
+  for (const auto& [form, window] : windows_) {
+    if (window->PreTranslate(msg)) return true;
+  }
+  return false;
+}
+
+void Win32Platform::DestroyWindows() {
+  // Owned windows first, as the system would destroy them.
+  for (auto it = windows_.begin(); it != windows_.end();) {
+    it = it->first == first_ ? std::next(it) : windows_.erase(it);
+  }
+  windows_.clear();
+}
+
+HWND Win32Platform::MainWindow() const {
+  FormWindow* main = first_ ? WindowOf(*first_) : nullptr;
+  return main ? main->Handle() : nullptr;
+}
+
+FormWindow* Win32Platform::WindowOf(const rt::Form& form) const {
+  auto it = windows_.find(&form);
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace quintarel::win32

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+
+#include "runtime/Platform.h"
+#include "runtime/win32/Fonts.h"
+
+namespace rt {
+class Runtime;
+}
+
+namespace quintarel::win32 {
+
+class FormWindow;
+
+// The runtime's ports on user32 and gdi32: one FormWindow per form, created when
+// the form is first shown.
+class Win32Platform : public rt::Platform {
+ public:
+  explicit Win32Platform(HINSTANCE instance);
+  ~Win32Platform() override;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  // The runtime that input is delivered to; set before the program starts.
+  void Attach(rt::Runtime& runtime) { runtime_ = &runtime; }
+
+  int MessageBox(std::string_view prompt, int style, std::string_view title) override;
+  void ClipCursor(const rt::ClipRect* rect) override;
+  rt::ScreenInfo Screen() const override;
+  rt::PixelRect OuterRect(const rt::Form& form) const override;
+  void ShowForm(rt::Form& form) override;
+  void Changed(rt::Form& form, const rt::Control* control) override;
+  void Quit() override;
+
+  // Hands a queued message to the keyboard handling of its window, if that
+  // window wants it (Enter and Space for a command button).
+  bool PreTranslate(MSG& msg) const;
+
+  // Closes every window; called when the event loop has ended, while the
+  // program's forms still exist for the messages that closing sends.
+  void DestroyWindows();
+
+  HWND MainWindow() const;
+  Fonts& FontCache() { return fonts_; }
+  HINSTANCE Instance() const { return instance_; }
+
+ private:
+  FormWindow* WindowOf(const rt::Form& form) const;
+
+  HINSTANCE instance_;
+  rt::Runtime* runtime_ = nullptr;
+  Fonts fonts_;
+  std::map<const rt::Form*, std::unique_ptr<FormWindow>> windows_;
+  const rt::Form* first_ = nullptr;
+};
+
+}  // namespace quintarel::win32

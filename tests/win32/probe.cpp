@@ -1,0 +1,227 @@
+// A console helper for the end-to-end tests, run under the same Wine prefix as
+// the game: it reports what only the system can tell (cursor clip, window
+// rectangles and styles, focus, the message box) and moves the cursor. One
+// command per run; results as key=value lines in UTF-8.
+//
+//   probe screen                 screen size and pixels per inch
+//   probe clip                   the cursor clip rectangle
+//   probe setpos X Y             SetCursorPos, then where the cursor is
+//   probe window TITLE           a top-level window: rectangles, styles, owner, focus
+//   probe closebox TITLE         a screen point on the window's close box
+//   probe sysclose TITLE         asks the window to close, as the taskbar does
+//   probe activate TITLE         makes the window the foreground window
+//   probe move TITLE X Y         moves the window's outer rectangle to X, Y
+//   probe msgbox                 the message box: title, text, buttons, icon
+//   probe idle                   holds the Wine desktop open until killed
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(hwnd, buffer, 512);
+  return buffer;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(hwnd, buffer, 256);
+  return buffer;
+}
+
+void Print(const char* key, const std::string& value) { std::printf("%s=%s\n", key, value.c_str()); }
+void Print(const char* key, long long value) { std::printf("%s=%lld\n", key, value); }
+void PrintRect(const char* key, const RECT& r) {
+  std::printf("%s=%ld %ld %ld %ld\n", key, r.left, r.top, r.right, r.bottom);
+}
+
+HWND FindTopLevel(const wchar_t* title) {
+  HWND hwnd = FindWindowW(nullptr, title);
+  if (!hwnd) {
+    std::printf("error=no window titled %s\n", Narrow(title).c_str());
+    std::exit(2);
+  }
+  return hwnd;
+}
+
+int Window(const wchar_t* title) {
+  HWND hwnd = FindTopLevel(title);
+  RECT outer{};
+  GetWindowRect(hwnd, &outer);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+  // The outer rectangle the client area implies for these styles.
+  RECT adjusted{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  AdjustWindowRectEx(&adjusted, style, FALSE, exStyle);
+  Print("class", Narrow(ClassOf(hwnd)));
+  PrintRect("outer", outer);
+  PrintRect("adjusted", adjusted);
+  Print("client_origin", std::to_string(origin.x) + " " + std::to_string(origin.y));
+  Print("client_size", std::to_string(client.right) + " " + std::to_string(client.bottom));
+  Print("visible", IsWindowVisible(hwnd) ? 1 : 0);
+  Print("minimizebox", (style & WS_MINIMIZEBOX) ? 1 : 0);
+  Print("maximizebox", (style & WS_MAXIMIZEBOX) ? 1 : 0);
+  Print("thickframe", (style & WS_THICKFRAME) ? 1 : 0);
+  Print("sysmenu", (style & WS_SYSMENU) ? 1 : 0);
+  Print("toolwindow", (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
+  Print("appwindow", (exStyle & WS_EX_APPWINDOW) ? 1 : 0);
+  Print("owned", GetWindow(hwnd, GW_OWNER) ? 1 : 0);
+  Print("owner", Narrow(TextOf(GetWindow(hwnd, GW_OWNER))));
+  Print("unicode", IsWindowUnicode(hwnd) ? 1 : 0);
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui)) {
+    Print("active", gui.hwndActive == hwnd ? 1 : 0);
+    Print("focus_class", Narrow(ClassOf(gui.hwndFocus)));
+    Print("focus_text", Narrow(TextOf(gui.hwndFocus)));
+    Print("focus_style", static_cast<long long>(GetWindowLongPtrW(gui.hwndFocus, GWL_STYLE)));
+  }
+  // Its child windows, front to back.
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("child=%s|%s|%ld %ld %ld %ld|%lld\n", Narrow(ClassOf(child)).c_str(), Narrow(TextOf(child)).c_str(),
+                r.left, r.top, r.right, r.bottom, static_cast<long long>(GetWindowLongPtrW(child, GWL_STYLE)));
+  }
+  return 0;
+}
+
+int CloseBox(const wchar_t* title) {
+  HWND hwnd = FindTopLevel(title);
+  RECT outer{};
+  GetWindowRect(hwnd, &outer);
+  // Along the caption, from the right edge inwards, until the frame says "close box".
+  for (int y = outer.top + 1; y < outer.top + 40; ++y) {
+    for (int x = outer.right - 1; x > outer.right - 60; --x) {
+      const LRESULT hit = SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+      if (hit == HTCLOSE) {
+        std::printf("point=%d %d\n", x - 3, y + 3);
+        return 0;
+      }
+    }
+  }
+  std::printf("error=no close box\n");
+  return 2;
+}
+
+HWND FindMessageBox() {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd)) {
+          reinterpret_cast<Search*>(data)->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int MessageBoxInfo() {
+  HWND box = FindMessageBox();
+  if (!box) {
+    std::printf("found=0\n");
+    return 0;
+  }
+  Print("found", 1);
+  Print("title", Narrow(TextOf(box)));
+  Print("owner", Narrow(TextOf(GetWindow(box, GW_OWNER))));
+  int buttons = 0;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    const std::wstring cls = ClassOf(child);
+    const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+    RECT r{};
+    GetWindowRect(child, &r);
+    if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+      ++buttons;
+      std::printf("button=%s|%ld %ld %ld %ld|%d\n", Narrow(TextOf(child)).c_str(), r.left, r.top, r.right, r.bottom,
+                  GetDlgCtrlID(child));
+    } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+      if ((style & SS_TYPEMASK) == SS_ICON) {
+        Print("icon", 1);
+      } else if (!TextOf(child).empty()) {
+        Print("text", Narrow(TextOf(child)));
+      }
+    }
+  }
+  Print("buttons", buttons);
+  return 0;
+}
+
+}  // namespace
+
+// Wide arguments, so window titles with Czech letters arrive intact.
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 1;
+  // Real pixels, as the game (per-monitor aware) sees them, at any dpi.
+  SetProcessDPIAware();
+  const std::wstring command = argv[1];
+  if (command == L"screen") {
+    HDC dc = GetDC(nullptr);
+    Print("size", std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " " + std::to_string(GetSystemMetrics(SM_CYSCREEN)));
+    Print("dpi", std::to_string(GetDeviceCaps(dc, LOGPIXELSX)) + " " + std::to_string(GetDeviceCaps(dc, LOGPIXELSY)));
+    ReleaseDC(nullptr, dc);
+    return 0;
+  }
+  if (command == L"clip") {
+    RECT r{};
+    GetClipCursor(&r);
+    PrintRect("clip", r);
+    return 0;
+  }
+  if (command == L"setpos" && argc == 4) {
+    SetCursorPos(_wtoi(argv[2]), _wtoi(argv[3]));
+    POINT p{};
+    GetCursorPos(&p);
+    Print("pos", std::to_string(p.x) + " " + std::to_string(p.y));
+    return 0;
+  }
+  if (command == L"window" && argc == 3) return Window(argv[2]);
+  if (command == L"closebox" && argc == 3) return CloseBox(argv[2]);
+  if (command == L"sysclose" && argc == 3) {
+    PostMessageW(FindTopLevel(argv[2]), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
+  if (command == L"activate" && argc == 3) {
+    Print("done", SetForegroundWindow(FindTopLevel(argv[2])) ? 1 : 0);
+    return 0;
+  }
+  if (command == L"move" && argc == 5) {
+    Print("done", SetWindowPos(FindTopLevel(argv[2]), nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                      ? 1
+                      : 0);
+    return 0;
+  }
+  if (command == L"msgbox") return MessageBoxInfo();
+  if (command == L"idle") {
+    // A desktop's first process sees no cursor clip yet, and every later
+    // process would start a new desktop: this one keeps it for the tests.
+    GetDesktopWindow();
+    Sleep(INFINITE);
+  }
+  return 1;
+}
