@@ -6,10 +6,12 @@ set -euo pipefail
 
 what=${1:-test}
 packages=(cmake ninja-build g++ python3 googletest
-          qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core)
+          qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
+          libx11-dev libxtst-dev)
 if [ "$what" = test ]; then
-  packages+=(xvfb xauth xdotool x11-utils
-             g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile)
+  packages+=(xvfb xauth xdotool x11-utils openbox
+             g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
+             imagemagick)
 fi
 
 missing=()

@@ -20,3 +20,11 @@ unset WAYLAND_DISPLAY
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
+
+# Windows: cross-built with mingw-w64 into build/windows/quintarel.exe, every
+# test run under Wine. The Wine prefix lives in build/windows and is made once,
+# here, before any test's clock starts.
+cmake --preset windows
+cmake --build --preset windows
+build/windows/wine-run.sh cmd /c exit
+ctest --preset windows
