@@ -292,6 +292,17 @@ void ExpectConfined(XServer& x, const Rect& r) {
   EXPECT_EQ(py, r.y + 20);
 }
 
+// Whether the pointer, pushed towards the screen's top-left corner, comes to
+// rest at the rectangle's top-left corner: the confinement has taken hold.
+bool HeldAt(XServer& x, const Rect& r) {
+  return WaitUntil([&] {
+    int px = 0, py = 0;
+    x.MoveTo(0, 0);
+    x.PointerAt(px, py);
+    return px == r.x && py == r.y;
+  });
+}
+
 void ExpectFree(XServer& x) {
   int px = -1, py = -1;
   x.MoveTo(3, 4);
@@ -309,12 +320,7 @@ TEST(Evaluation, HoldsThePointerUntilOk) {
   Session s;
   const WindowId win = s.PlayGame({true, true, true, true, true, true, true});
   const Rect r = s.X().Geometry(win);
-  ASSERT_TRUE(WaitUntil([&] {
-    int px = 0, py = 0;
-    s.X().MoveTo(0, 0);
-    s.X().PointerAt(px, py);
-    return px == r.x && py == r.y;
-  })) << "the pointer is not confined";
+  ASSERT_TRUE(HeldAt(s.X(), r)) << "the pointer is not confined";
   ExpectConfined(s.X(), r);
   const rt::PixelPoint ok = OkPoint(s, r);
   s.X().Click(ok.x, ok.y);
@@ -330,12 +336,7 @@ TEST(Evaluation, KeyboardPressesOkButNotEscape) {
     Session s;
     const WindowId win = s.PlayGame({false, false, false, false, false, false, false});
     const Rect r = s.X().Geometry(win);
-    ASSERT_TRUE(WaitUntil([&] {
-      int px = 0, py = 0;
-      s.X().MoveTo(0, 0);
-      s.X().PointerAt(px, py);
-      return px == r.x && py == r.y;
-    }));
+    ASSERT_TRUE(HeldAt(s.X(), r));
     s.X().Key("Escape");
     EXPECT_FALSE(s.Game().WaitExit(300ms)) << "Escape ended the program";
     ExpectConfined(s.X(), r);
@@ -353,12 +354,7 @@ TEST(Evaluation, ReactivationConfinesAgainWhereTheWindowIs) {
   Session s;
   const WindowId win = s.PlayGame({true, true, false, false, true, false, false});
   const Rect r = s.X().Geometry(win);
-  ASSERT_TRUE(WaitUntil([&] {
-    int px = 0, py = 0;
-    s.X().MoveTo(0, 0);
-    s.X().PointerAt(px, py);
-    return px == r.x && py == r.y;
-  }));
+  ASSERT_TRUE(HeldAt(s.X(), r));
   s.X().Focus(s.MainWindow());
   s.X().Move(win, r.x + 120, r.y + 60);
   ASSERT_TRUE(WaitUntil([&] { return s.X().Geometry(win).x == r.x + 120; }));
@@ -366,12 +362,7 @@ TEST(Evaluation, ReactivationConfinesAgainWhereTheWindowIs) {
   ExpectConfined(s.X(), r);
   s.X().Focus(win);
   const Rect moved{r.x + 120, r.y + 60, r.width, r.height};
-  ASSERT_TRUE(WaitUntil([&] {
-    int px = 0, py = 0;
-    s.X().MoveTo(0, 0);
-    s.X().PointerAt(px, py);
-    return px == moved.x && py == moved.y;
-  })) << "reactivation did not confine to the moved window";
+  ASSERT_TRUE(HeldAt(s.X(), moved)) << "reactivation did not confine to the moved window";
   ExpectConfined(s.X(), moved);
   // The colouring ran again and changed nothing.
   const QImage shot = s.X().Grab(moved);
@@ -408,12 +399,7 @@ TEST(Closing, EitherWindowDuringEvaluationEndsAndFreesThePointer) {
     Session s;
     const WindowId win = s.PlayGame({true, false, true, false, true, false, true});
     const Rect r = s.X().Geometry(win);
-    ASSERT_TRUE(WaitUntil([&] {
-      int px = 0, py = 0;
-      s.X().MoveTo(0, 0);
-      s.X().PointerAt(px, py);
-      return px == r.x && py == r.y;
-    }));
+    ASSERT_TRUE(HeldAt(s.X(), r));
     s.X().CloseWindow(closeMain ? s.MainWindow() : win);
     const std::optional<int> status = s.Game().WaitExit();
     ASSERT_TRUE(status);
@@ -460,12 +446,7 @@ TEST(WindowManager, FrameIsHeldAndAltF4Closes) {
     const int left = static_cast<int>(extents[0]), right = static_cast<int>(extents[1]);
     const int top = static_cast<int>(extents[2]), bottom = static_cast<int>(extents[3]);
     const Rect frame{client.x - left, client.y - top, client.width + left + right, client.height + top + bottom};
-    ASSERT_TRUE(WaitUntil([&] {
-      int px = 0, py = 0;
-      s.X().MoveTo(0, 0);
-      s.X().PointerAt(px, py);
-      return px == frame.x && py == frame.y;
-    })) << "the pointer is not held to the frame";
+    ASSERT_TRUE(HeldAt(s.X(), frame)) << "the pointer is not held to the frame";
     ExpectConfined(s.X(), frame);
     s.X().MoveTo(client.x + 5, client.y + 5);
     ASSERT_TRUE(WaitUntil([&] { return s.X().ActiveWindow() == win; })) << "evaluation window not active";
@@ -494,12 +475,7 @@ TEST(Scaling, TwiceTheScale) {
   EXPECT_EQ(r.y, 452);
   EXPECT_EQ(r.width, 334);
   EXPECT_EQ(r.height, 302);
-  ASSERT_TRUE(WaitUntil([&] {
-    int px = 0, py = 0;
-    s.X().MoveTo(0, 0);
-    s.X().PointerAt(px, py);
-    return px == r.x && py == r.y;
-  }));
+  ASSERT_TRUE(HeldAt(s.X(), r));
   ExpectConfined(s.X(), r);
   const QImage shot = s.X().Grab(r);
   ExpectReads(ReadLabel(shot, s.Lay(), s.Lay().Win().lblSpravneOdhady, kFace, Digits(0, 7)), "2", "count of hits");
