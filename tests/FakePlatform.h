@@ -14,6 +14,11 @@
 
 namespace testing_support {
 
+// The colours a game writes: a hit, a miss, and a mark left in its design colour.
+inline constexpr rt::Color kGreen = 0x0000C000;
+inline constexpr rt::Color kRed = 0x000000FF;
+inline constexpr rt::Color kMarkRed = 0x008080FF;
+
 // Records everything the program asks of the platform.
 class FakePlatform : public rt::Platform {
  public:

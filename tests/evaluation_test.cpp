@@ -15,11 +15,10 @@ using quintarel::FrmWin;
 using quintarel::UnclipCursor;
 using testing_support::ErrorNumberOf;
 using testing_support::Game;
+using testing_support::kGreen;
+using testing_support::kMarkRed;
 
 namespace {
-
-constexpr Color kGreen = 0x0000C000;
-constexpr Color kMarkRed = 0x008080FF;
 
 // A game played to the end: round k is a hit where hits[k - 1] is true.
 struct FinishedGame : Game {

@@ -10,11 +10,10 @@ using namespace rt;
 using quintarel::FrmMain;
 using quintarel::FrmWin;
 using testing_support::Game;
+using testing_support::kGreen;
+using testing_support::kRed;
 
 namespace {
-
-constexpr Color kGreen = 0x0000C000;
-constexpr Color kRed = 0x000000FF;
 
 // Every property the game could change, of both windows, as one comparable text.
 std::string Snapshot(Game& game) {

@@ -12,11 +12,10 @@ using quintarel::FrmMain;
 using quintarel::FrmWin;
 using testing_support::CentreOf;
 using testing_support::Game;
+using testing_support::kGreen;
+using testing_support::kRed;
 
 namespace {
-
-constexpr Color kGreen = 0x0000C000;
-constexpr Color kRed = 0x000000FF;
 
 // What the game must hold after every event, kept independently of the program.
 struct Expected {

@@ -311,6 +311,14 @@ void ExpectFree(XServer& x) {
   EXPECT_EQ(py, 4);
 }
 
+// The program ended with status 0 and left the pointer free.
+void ExpectEndedAndFree(Session& s) {
+  const std::optional<int> status = s.Game().WaitExit();
+  ASSERT_TRUE(status) << "the program did not end";
+  EXPECT_EQ(*status, 0);
+  ExpectFree(s.X());
+}
+
 rt::PixelPoint OkPoint(const Session& s, const Rect& win) {
   const rt::PixelRect ok = s.Lay().Rect(s.Lay().Win().cmdOK);
   return {win.x + ok.left + ok.width / 2, win.y + ok.top + ok.height / 2};
@@ -324,10 +332,7 @@ TEST(Evaluation, HoldsThePointerUntilOk) {
   ExpectConfined(s.X(), r);
   const rt::PixelPoint ok = OkPoint(s, r);
   s.X().Click(ok.x, ok.y);
-  const std::optional<int> status = s.Game().WaitExit();
-  ASSERT_TRUE(status) << "OK did not end the program";
-  EXPECT_EQ(*status, 0);
-  ExpectFree(s.X());
+  ExpectEndedAndFree(s);
 }
 
 TEST(Evaluation, KeyboardPressesOkButNotEscape) {
@@ -341,10 +346,7 @@ TEST(Evaluation, KeyboardPressesOkButNotEscape) {
     EXPECT_FALSE(s.Game().WaitExit(300ms)) << "Escape ended the program";
     ExpectConfined(s.X(), r);
     s.X().Key(key);
-    const std::optional<int> status = s.Game().WaitExit();
-    ASSERT_TRUE(status);
-    EXPECT_EQ(*status, 0);
-    ExpectFree(s.X());
+    ExpectEndedAndFree(s);
   }
 }
 
@@ -372,10 +374,7 @@ TEST(Evaluation, ReactivationConfinesAgainWhereTheWindowIs) {
     EXPECT_EQ((Rgb{qRed(p), qGreen(p), qBlue(p)}), (i == 0 || i == 1 || i == 4) ? kHitGreen : kMarkRed) << i;
   }
   s.X().Key("Return");
-  const std::optional<int> status = s.Game().WaitExit();
-  ASSERT_TRUE(status);
-  EXPECT_EQ(*status, 0);
-  ExpectFree(s.X());
+  ExpectEndedAndFree(s);
 }
 
 // --- Closing ------------------------------------------------------------------
@@ -401,10 +400,7 @@ TEST(Closing, EitherWindowDuringEvaluationEndsAndFreesThePointer) {
     const Rect r = s.X().Geometry(win);
     ASSERT_TRUE(HeldAt(s.X(), r));
     s.X().CloseWindow(closeMain ? s.MainWindow() : win);
-    const std::optional<int> status = s.Game().WaitExit();
-    ASSERT_TRUE(status);
-    EXPECT_EQ(*status, 0);
-    ExpectFree(s.X());
+    ExpectEndedAndFree(s);
   }
 }
 
