@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Project.h"
+#include "Project.h"
 #include "runtime/Errors.h"
 #include "runtime/Platform.h"
 #include "runtime/Rnd.h"

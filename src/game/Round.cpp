@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "forms/Project.h"
+#include "game/Forms.h"
 #include "game/Scoring.h"
 #include "runtime/Conversions.h"
 
@@ -16,7 +16,7 @@ constexpr int kMsgBoxCritical = 16;
 
 }  // namespace
 
-void PlayRound(Project& project, int k) {
+void PlayRound(GameForms& project, int k) {
   using namespace rt;
   FrmMain& main = project.frmMain();
   Runtime& runtime = project.Rt();

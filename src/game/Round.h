@@ -2,9 +2,9 @@
 
 namespace quintarel {
 
-class Project;
+class GameForms;
 
 // Plays round k (1..7): the Click handler of lblClick<k>.
-void PlayRound(Project& project, int k);
+void PlayRound(GameForms& project, int k);
 
 }  // namespace quintarel

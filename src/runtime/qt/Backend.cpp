@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "forms/Project.h"
+#include "Project.h"
 #include "runtime/Rnd.h"
 #include "runtime/qt/QtPlatform.h"
 

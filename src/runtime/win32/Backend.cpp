@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "forms/Project.h"
+#include "Project.h"
 #include "runtime/Rnd.h"
 #include "runtime/win32/Win32Platform.h"
 

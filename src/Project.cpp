@@ -1,4 +1,4 @@
-#include "forms/Project.h"
+#include "Project.h"
 
 #include "game/Round.h"
 #include "game/Selection.h"

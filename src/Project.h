@@ -4,29 +4,27 @@
 #include <memory>
 #include <string_view>
 
-#include "forms/frmMain.h"
-#include "forms/frmWin.h"
-#include "runtime/Runtime.h"
+#include "game/Forms.h"
 
 namespace quintarel {
 
 // The program as the runtime is handed it: two forms and the module, started on
 // frmMain. frmWin comes into being at its first reference.
-class Project {
+class Project final : public GameForms {
  public:
   Project(rt::Platform& platform, rt::RandomGenerator& random);
   ~Project();
   Project(const Project&) = delete;
   Project& operator=(const Project&) = delete;
 
-  rt::Runtime& Rt() { return runtime_; }
+  rt::Runtime& Rt() override { return runtime_; }
 
   // Creates and loads frmMain, then shows it.
   void Start();
 
-  FrmMain& frmMain();
+  FrmMain& frmMain() override;
   // The first reference creates and loads the window hidden, with its design values.
-  FrmWin& frmWin();
+  FrmWin& frmWin() override;
   // For the backends and tests: the window if it exists, without creating it.
   FrmWin* FrmWinIfCreated() { return frmWin_.get(); }
 
