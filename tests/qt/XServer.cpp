@@ -26,6 +26,17 @@ namespace {
 
 void Settle() { std::this_thread::sleep_for(15ms); }
 
+// Windows come and go while the tests look at them: a window that vanished
+// between two requests is no error of the test's (Xlib's default handler
+// would end the process).
+int IgnoreVanished(Display*, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch) return 0;
+  char text[256] = {};
+  XGetErrorText(error->display, error->error_code, text, sizeof text);
+  std::fprintf(stderr, "X error: %s (request %d)\n", text, error->request_code);
+  return 0;
+}
+
 }  // namespace
 
 XServer::XServer(int width, int height) {
@@ -53,6 +64,7 @@ XServer::XServer(int width, int height) {
   name_ = ":" + number;
   dpy_ = XOpenDisplay(name_.c_str());
   if (!dpy_) throw std::runtime_error("cannot open " + name_);
+  XSetErrorHandler(IgnoreVanished);
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XTestQueryExtension(dpy_, &event, &error, &major, &minor)) throw std::runtime_error("no XTest");
 }
@@ -188,6 +200,8 @@ QImage XServer::Grab(const Rect& r) const {
   XImage* image = XGetImage(dpy_, DefaultRootWindow(dpy_), r.x, r.y, static_cast<unsigned>(r.width),
                             static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
   QImage result(r.width, r.height, QImage::Format_RGB32);
+  result.fill(Qt::black);
+  if (!image) return result;  // off the screen
   for (int y = 0; y < r.height; ++y)
     for (int x = 0; x < r.width; ++x) result.setPixel(x, y, 0xFF000000u | (XGetPixel(image, x, y) & 0xFFFFFFu));
   XDestroyImage(image);
@@ -272,6 +286,85 @@ void XServer::Move(WindowId window, int x, int y) const {
   XMoveWindow(dpy_, window, x, y);
   XSync(dpy_, False);
   Settle();
+}
+
+void XServer::Button(int button, bool down) const {
+  XTestFakeButtonEvent(dpy_, static_cast<unsigned>(button), down ? True : False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::KeyHeld(const char* keysym, bool down) const {
+  XTestFakeKeyEvent(dpy_, XKeysymToKeycode(dpy_, XStringToKeysym(keysym)), down ? True : False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+WindowId XServer::FocusedWindow() const {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(dpy_, &focus, &revert);
+  return focus;
+}
+
+void XServer::Iconify(WindowId window) const {
+  XIconifyWindow(dpy_, window, DefaultScreen(dpy_));
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::Activate(WindowId window) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;  // asked for by a pager: the user's own request
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
+std::vector<XServer::Client> XServer::Clients() const {
+  // A window manager lists the windows it manages, iconified ones too; without
+  // one, the top-level windows are the root's children.
+  std::vector<Window> windows;
+  if (windowManager_ > 0) {
+    for (const unsigned long w : Property(DefaultRootWindow(dpy_), "_NET_CLIENT_LIST")) windows.push_back(w);
+  } else {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count))
+      windows.assign(children, children + count);
+    if (children) XFree(children);
+  }
+  std::vector<Client> clients;
+  for (const Window w : windows) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy_, w, &attributes) || attributes.c_class == InputOnly) continue;
+    if (std::string title = Title(w); !title.empty()) {
+      const std::vector<unsigned long> state = Property(w, "WM_STATE");
+      clients.push_back(
+          {w, std::move(title), attributes.map_state == IsViewable, state.empty() ? -1 : static_cast<int>(state[0])});
+    }
+  }
+  return clients;
+}
+
+bool XServer::PopupShown() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return false;
+  bool shown = false;
+  for (unsigned int i = 0; i < count && !shown; ++i) {
+    XWindowAttributes a;
+    // A window manager keeps tiny mapped helper windows of its own, often off the screen.
+    shown = XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable && a.override_redirect &&
+            a.c_class == InputOutput && a.width > 2 && a.height > 2 && a.x + a.width > 0 && a.y + a.height > 0;
+  }
+  if (children) XFree(children);
+  return shown;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -64,6 +64,25 @@ class XServer {
   void Focus(WindowId window) const;
   void Move(WindowId window, int x, int y) const;  // WM_DELETE_WINDOW, as the close box sends it
 
+  // For the storms: a button held or let go, the focus, and the window
+  // manager's own requests (ICCCM iconify, EWMH activation as a pager asks).
+  void Button(int button, bool down) const;
+  void KeyHeld(const char* keysym, bool down) const;
+  WindowId FocusedWindow() const;
+  void Iconify(WindowId window) const;
+  void Activate(WindowId window) const;
+  // Every titled top-level window, shown or not (iconified, never mapped):
+  // its WM_STATE is -1 when it has none, 1 normal, 3 iconic.
+  struct Client {
+    WindowId id;
+    std::string title;
+    bool viewable;
+    int wmState;
+  };
+  std::vector<Client> Clients() const;
+  // A mapped override-redirect window, as a window manager's menus are.
+  bool PopupShown() const;
+
  private:
   pid_t pid_ = -1;
   pid_t windowManager_ = -1;
@@ -87,6 +106,7 @@ class Program {
   std::optional<int> WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(5));
   bool Running();
   bool Signalled() const { return signalled_; }
+  pid_t Pid() const { return pid_; }
   std::string Stderr() const;
 
  private:
