@@ -490,6 +490,8 @@ void Storm::PlayGames(int games) {
     Start();
     if (!game_) continue;
     Check();
+    // Played as a user would: once the window shows its background.
+    WaitUntil([&] { return x_.Pixel(view_.mainRect.x + 2, view_.mainRect.y + 2) == kPink; });
     for (int k = 1; k <= 7 && game_; ++k) {
       const std::string n = std::to_string(Random(1, 7));
       const rt::PixelPoint number = lay_.ClickPoint(main.Ctl("lblNoSelectNo" + n));
