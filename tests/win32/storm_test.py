@@ -335,24 +335,27 @@ class Storm:
         self.stop()
 
     def stop(self):
-        """Ends a game left running, as a user would: the message box answered, the main window closed."""
+        """Ends a game left running, as a user would: menus closed, the message box
+        answered (closing is not for a window whose message box is up), the main
+        window closed."""
         if not self.game or not self.game.running():
             return
-        self.view = self.observe()
-        if self.view["menu"]:
-            e2e.key("Escape")
-        box = self.probe.ask("msgbox")
-        if "button" in box:
-            x0, y0, x1, y1 = numbers(box["button"][0].split("|")[1])
-            e2e.click(((x0 + x1) // 2, (y0 + y1) // 2))
-        self.probe.ask("sysclose", MAIN_TITLE)
         self.ending = "end of storm"
-        try:
-            self.game.exit_code(timeout=EXIT_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.finding("closing the main window did not end the game")
-            return self.abandon()
-        self.ended()
+        for _ in range(5):
+            view = self.observe()
+            if view["menu"]:
+                e2e.key("Escape")
+            if view["box"]:
+                self.probe.ask("switchto", MAIN_TITLE)  # the box, as main is disabled
+                e2e.key("Return")
+            self.probe.ask("sysclose", MAIN_TITLE)
+            try:
+                self.game.exit_code(timeout=EXIT_TIMEOUT / 5)
+                return self.ended()
+            except subprocess.TimeoutExpired:
+                pass
+        self.finding("closing the main window did not end the game")
+        self.abandon()
 
     def summary(self):
         exits = "; ".join(f"{kind} {count}" for kind, count in sorted(self.exits.items()))
