@@ -44,6 +44,7 @@ DISPLAY=$display QUINTAREL_EXE=$PWD/build/windows/quintarel.exe QUINTAREL_PROBE=
 
 echo
 echo "Soak of $events events a storm and $games games in a row:"
-grep -E '^(bare X|openbox|Wine|games in a row).*(storm|games), seed' "$log" | sort -u || true
+grep -E '^(bare X storm|openbox storm|Wine storm|games in a row), seed [0-9]+: ' "$log" || true
+grep -E '^FINDING: ' "$log" || true
 echo "Full log: $log"
 exit $status
