@@ -50,7 +50,15 @@ void Runtime::ReleaseCursor() {
 
 void Runtime::ClipCursor(const ClipRect& rect) {
   const ScreenInfo screen = Metrics();
-  confined_ = !(rect.left <= 0 && rect.top <= 0 && rect.right >= screen.widthPx && rect.bottom >= screen.heightPx);
+  if (rect.left <= 0 && rect.top <= 0 && rect.right >= screen.widthPx && rect.bottom >= screen.heightPx) {
+    // The whole screen means "free the cursor". Passed on as a rectangle, it
+    // would keep the cursor on the primary monitor of a larger desktop, even
+    // after the program has ended.
+    confined_ = false;
+    platform_.ClipCursor(nullptr);
+    return;
+  }
+  confined_ = true;
   platform_.ClipCursor(&rect);
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/qt/QtPlatform.h"
 
+#include <qpa/qplatformwindow.h>
+
 #include <QApplication>
 #include <QScreen>
 #include <algorithm>
@@ -70,17 +72,19 @@ int QtPlatform::MessageBox(std::string_view prompt, int style, std::string_view 
 void QtPlatform::ClipCursor(const rt::ClipRect* rect) {
   if (!clipChecked_) {
     clipChecked_ = true;
-    clip_.reset(CursorClip::Create());
+    clip_ = CursorClip::Create();
   }
-  if (!clip_) return;  // not on X11: nothing can confine the pointer
-  const rt::ScreenInfo screen = Screen();
-  // The program frees the pointer by confining it to the whole screen.
-  if (!rect ||
-      (rect->left <= 0 && rect->top <= 0 && rect->right >= screen.widthPx && rect->bottom >= screen.heightPx)) {
+  if (!clip_) return;  // nothing in this session can hold the pointer
+  if (!rect) {
     clip_->Release();
     return;
   }
-  clip_->Confine(
+  // The program confines to the window it is activating; the hold follows that
+  // window's visibility.
+  const rt::Form* form = runtime_ ? runtime_->ActiveForm() : nullptr;
+  FormWindow* window = form ? WindowFor(*form) : nullptr;
+  clip_->Hold(
+      window ? window->windowHandle() : nullptr,
       QRect(rect->left, rect->top, std::max(1, rect->right - rect->left), std::max(1, rect->bottom - rect->top)));
 }
 
@@ -92,11 +96,20 @@ rt::PixelRect QtPlatform::OuterRect(const rt::Form& form) const {
     const rt::PixelSize size = rt::ClientSize(form.Design(), screen);
     return {origin.x, origin.y, size.width, size.height};
   }
-  const double ratio = DevicePixelRatio();
-  const QRect frame = window->frameGeometry();
-  const int left = Device(frame.left(), ratio), top = Device(frame.top(), ratio);
-  return {left, top, Device(frame.left() + frame.width(), ratio) - left,
-          Device(frame.top() + frame.height(), ratio) - top};
+  // The platform window's own geometry is in device pixels: converting Qt's
+  // logical rectangle back would be a pixel off at fractional scales.
+  const QPlatformWindow* native = window->windowHandle() ? window->windowHandle()->handle() : nullptr;
+  if (!native) {
+    const double ratio = DevicePixelRatio();
+    const QRect frame = window->frameGeometry();
+    const int left = Device(frame.left(), ratio), top = Device(frame.top(), ratio);
+    return {left, top, Device(frame.left() + frame.width(), ratio) - left,
+            Device(frame.top() + frame.height(), ratio) - top};
+  }
+  const QRect client = native->geometry();
+  const QMargins frame = native->frameMargins();
+  return {client.left() - frame.left(), client.top() - frame.top(), client.width() + frame.left() + frame.right(),
+          client.height() + frame.top() + frame.bottom()};
 }
 
 void QtPlatform::ShowForm(rt::Form& form) {
