@@ -25,7 +25,11 @@ float Runtime::ScreenHeight() const {
 }
 
 int Runtime::MsgBox(std::string_view prompt, int style, std::string_view title) {
-  return platform_.MessageBox(prompt, style, title);
+  const int button = platform_.MessageBox(prompt, style, title);
+  // The program ended while the box was open (the session ended): the handler
+  // that asked goes no further.
+  if (ended_) throw ProgramEnded{};
+  return button;
 }
 
 void Runtime::End() {
@@ -167,6 +171,16 @@ void Runtime::QueryUnload(Form& form, int unloadMode) {
   // A program whose handler neither cancels nor ends still closes: with one game
   // per run there is nothing to go back to.
   if (!ended_ && args.cancel == 0) Stop();
+}
+
+void Runtime::Closing(Form& form, int unloadMode) {
+  if (ended_) return;
+  if (Busy()) {
+    Stop();
+    return;
+  }
+  QueryUnload(form, unloadMode);
+  if (!ended_) Stop();
 }
 
 }  // namespace rt
