@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -31,6 +32,8 @@ class FakePlatform : public rt::Platform {
   int MessageBox(std::string_view prompt, int style, std::string_view title) override {
     messageBoxes.push_back({std::string(prompt), style, std::string(title)});
     log.push_back("MessageBox");
+    // What the user does while the box is up, as its modal loop delivers it.
+    if (whileMessageBox) whileMessageBox();
     return 1;
   }
   void ClipCursor(const rt::ClipRect* rect) override {
@@ -58,6 +61,7 @@ class FakePlatform : public rt::Platform {
   std::vector<std::optional<rt::ClipRect>> clips;
   std::vector<std::string> shown;
   std::vector<std::string> log;
+  std::function<void()> whileMessageBox;
   int changes = 0;
   int quits = 0;
 };
