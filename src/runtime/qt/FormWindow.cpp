@@ -21,6 +21,7 @@
 #include "runtime/Control.h"
 #include "runtime/Geometry.h"
 #include "runtime/Runtime.h"
+#include "runtime/qt/Accessible.h"
 #include "runtime/qt/Fonts.h"
 #include "runtime/qt/QtPlatform.h"
 
@@ -259,6 +260,7 @@ FormWindow::FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner)
   if (design.icon) setWindowIcon(QIcon(QPixmap::fromImage(IconPicture())));
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallAccessibility();
 
   for (const auto& control : form.Controls()) {
     if (control->Kind() != ControlKind::CommandButton) continue;
@@ -304,6 +306,22 @@ void FormWindow::Refresh() {
     button->setVisible(control->Visible());
   }
   update();
+  AccessibilityChanged(*this);
+}
+
+QWidget* FormWindow::HostedWidget(const rt::Control& control) const {
+  for (const auto& [c, button] : buttons_)
+    if (c == &control) return button;
+  return nullptr;
+}
+
+QRect FormWindow::ScreenRect(const rt::Control& control) const {
+  const double ratio = platform_.DevicePixelRatio();
+  const rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
+  const QPoint topLeft(static_cast<int>(std::lround(r.left / ratio)), static_cast<int>(std::lround(r.top / ratio)));
+  const QPoint bottomRight(static_cast<int>(std::lround((r.left + r.width) / ratio)),
+                           static_cast<int>(std::lround((r.top + r.height) / ratio)));
+  return QRect(mapToGlobal(topLeft), mapToGlobal(bottomRight) - QPoint(1, 1));
 }
 
 void FormWindow::ShowActive() {
