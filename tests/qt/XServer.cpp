@@ -268,6 +268,11 @@ void XServer::CloseWindow(WindowId window) const {
   XSync(dpy_, False);
 }
 
+void XServer::DestroyWindow(WindowId window) const {
+  XDestroyWindow(dpy_, window);
+  XSync(dpy_, False);
+}
+
 void XServer::Focus(WindowId window) const {
   XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
   XSync(dpy_, False);

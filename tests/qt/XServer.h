@@ -62,6 +62,8 @@ class XServer {
   void KeyWith(const char* modifier, const char* keysym) const;
   void PointerAt(int& x, int& y) const;
   void CloseWindow(WindowId window) const;
+  // What `xdotool windowclose` does: another client destroys the window.
+  void DestroyWindow(WindowId window) const;
   // What a window manager does without one: give the keyboard focus, move.
   void Focus(WindowId window) const;
   void Move(WindowId window, int x, int y) const;  // WM_DELETE_WINDOW, as the close box sends it

@@ -426,6 +426,30 @@ TEST(Closing, EitherWindowDuringEvaluationEndsAndFreesThePointer) {
   }
 }
 
+// Another program destroying a window ends the game as its close box would: no
+// process without windows, no pointer held over nothing.
+TEST(Closing, WindowDestroyedFromOutsideEnds) {
+  {
+    SCOPED_TRACE("main window mid-game");
+    Session s;
+    s.Select(4);
+    s.PlayRound(1);
+    s.X().DestroyWindow(s.MainWindow());
+    const std::optional<int> status = s.Game().WaitExit();
+    ASSERT_TRUE(status) << "the program runs on without its window";
+    EXPECT_EQ(s.Game().Stderr(), "");
+    EXPECT_EQ(*status, 0);
+  }
+  {
+    SCOPED_TRACE("evaluation window while it holds");
+    Session s;
+    const WindowId win = s.PlayGame({false, false, true, false, false, false, false});
+    ASSERT_TRUE(HeldAt(s.X(), s.X().Geometry(win)));
+    s.X().DestroyWindow(win);
+    ExpectEndedAndFree(s);
+  }
+}
+
 // --- Under a window manager ----------------------------------------------------
 
 // Alt+F4 is the window manager's key: on a loaded machine openbox now and then
@@ -560,6 +584,39 @@ TEST(Scaling, TwiceTheScale) {
   const std::optional<int> status = s.Game().WaitExit();
   ASSERT_TRUE(status);
   EXPECT_EQ(*status, 0);
+}
+
+// A window that would reach past the screen opens moved inside it; where both
+// fit, they open exactly where designed.
+TEST(Scaling, WindowsOpenOnTheScreen) {
+  {
+    SCOPED_TRACE("twice the scale on 1366 x 768");
+    Session s(20261207, 2, false, 1366, 768);
+    const Rect main = s.MainRect();
+    EXPECT_EQ(main.x, 442);
+    EXPECT_EQ(main.y + main.height, 768) << "moved up by the least distance";
+    const WindowId win = s.PlayGame({true, true, true, false, false, false, false});
+    const Rect r = s.X().Geometry(win);
+    EXPECT_GE(r.x, 0);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.x + r.width, 1366);
+    EXPECT_LE(r.y + r.height, 768);
+    EXPECT_EQ(r.x - main.x, 694 - 442) << "the evaluation window keeps its place over the main window";
+    EXPECT_EQ(r.y - main.y, 452 - 342);
+    ASSERT_TRUE(HeldAt(s.X(), r));
+    ExpectConfined(s.X(), r);
+    s.X().Key("Return");
+    ExpectEndedAndFree(s);
+  }
+  {
+    SCOPED_TRACE("96 dpi on 1024 x 768");
+    Session s(20261207, 1, false, 1024, 768);
+    EXPECT_EQ(s.MainRect().x, 221);
+    EXPECT_EQ(s.MainRect().y, 171);
+    const Rect r = s.X().Geometry(s.PlayGame({false, false, false, false, false, false, false}));
+    EXPECT_EQ(r.x, 347);
+    EXPECT_EQ(r.y, 226);
+  }
 }
 
 // At fractional scales the held rectangle is the window's own to the pixel.
