@@ -304,6 +304,19 @@ void XServer::Activate(WindowId window) const {
   Settle();
 }
 
+void XServer::SwitchDesktop(int desktop) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = DefaultRootWindow(dpy_);
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_CURRENT_DESKTOP", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = desktop;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
 Rect XServer::Frame(WindowId window) const {
   const Rect client = Geometry(window);
   const std::vector<unsigned long> e = Property(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom

@@ -70,6 +70,7 @@ class XServer {
   // What a desktop asks of a window manager: iconify, and activate (restoring).
   void Iconify(WindowId window) const;
   void Activate(WindowId window) const;
+  void SwitchDesktop(int desktop) const;
   // The window with the window manager's frame (_NET_FRAME_EXTENTS) round it.
   Rect Frame(WindowId window) const;
   // Whether another client's active pointer grab succeeds now; it is let go at once.

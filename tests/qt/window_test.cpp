@@ -501,8 +501,8 @@ TEST(WindowManager, FrameIsHeldAndAltF4Closes) {
 
 // The hold is ClipCursor's, not a grab: the frame inside it works with the mouse
 // (title bar, close box), other programs can still grab the pointer and the
-// window menu comes and goes without ending the hold, and an iconified window
-// frees the pointer until it is restored.
+// window menu comes and goes without ending the hold, and an iconified window,
+// or one on another desktop, frees the pointer until it is back.
 TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   Session s(20261207, 1, true);
   XServer& x = s.X();
@@ -530,6 +530,10 @@ TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   ASSERT_TRUE(WaitUntil([&] { return x.FindWindow("Vyhodnocení").has_value(); }));
   ASSERT_TRUE(HeldAt(x, frame)) << "restored, the window does not hold the pointer again";
   ASSERT_TRUE(WaitUntil([&] { return x.Frame(win).x == frame.x && x.Frame(win).y == frame.y; }));
+  x.SwitchDesktop(1);
+  EXPECT_TRUE(WaitUntil([&] { return IsFree(x); }, 2s)) << "held over another desktop";
+  x.SwitchDesktop(0);
+  ASSERT_TRUE(HeldAt(x, frame)) << "back on its desktop, the window does not hold the pointer again";
   const Rect held = frame;
 
   // The title bar drags the window; the hold stays where it was taken.
