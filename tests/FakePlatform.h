@@ -32,8 +32,7 @@ class FakePlatform : public rt::Platform {
   int MessageBox(std::string_view prompt, int style, std::string_view title) override {
     messageBoxes.push_back({std::string(prompt), style, std::string(title)});
     log.push_back("MessageBox");
-    // What the user does while the box is up, as its modal loop delivers it.
-    if (whileMessageBox) whileMessageBox();
+    if (duringMessageBox) duringMessageBox();
     return 1;
   }
   void ClipCursor(const rt::ClipRect* rect) override {
@@ -56,12 +55,13 @@ class FakePlatform : public rt::Platform {
   }
 
   rt::ScreenInfo screen;
+  // What happens while a message box is open (its nested event loop).
+  std::function<void()> duringMessageBox;
   std::map<std::string, rt::PixelRect> outerRects;
   std::vector<MessageBoxCall> messageBoxes;
   std::vector<std::optional<rt::ClipRect>> clips;
   std::vector<std::string> shown;
   std::vector<std::string> log;
-  std::function<void()> whileMessageBox;
   int changes = 0;
   int quits = 0;
 };

@@ -98,7 +98,7 @@ TEST(Keys, TheEvaluationWindowHasNoKeysOfItsOwn) {
 TEST(Keys, KeysDuringAHandlerAreDropped) {
   Game game;
   quintarel::FrmMain& main = game.main();
-  game.platform.whileMessageBox = [&] {
+  game.platform.duringMessageBox = [&] {
     for (Key key : {Key::Digit3, Key::Enter, Key::Space}) game.runtime().KeyPress(main, {key});
   };
   game.runtime().KeyPress(main, {Key::Enter});

@@ -70,6 +70,11 @@ class Runtime {
   void Activated(Form& form);
   // The window is asked to close.
   void QueryUnload(Form& form, int unloadMode);
+  // The window is closing and nothing may refuse or put it off: someone else
+  // destroyed it, or the session is ending. Outside a handler its QueryUnload
+  // runs as for any close; inside one (a message box is open) the program ends
+  // at once. Either way the program has ended afterwards.
+  void Closing(Form& form, int unloadMode);
 
   bool Ended() const { return ended_; }
   bool Busy() const { return depth_ > 0; }

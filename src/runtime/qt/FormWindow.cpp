@@ -286,7 +286,7 @@ void FormWindow::Place() {
   const rt::ScreenInfo screen = platform_.Screen();
   const double ratio = platform_.DevicePixelRatio();
   const auto logical = [ratio](int device) { return static_cast<int>(std::lround(device / ratio)); };
-  const rt::PixelPoint origin = rt::ClientOrigin(form_.Design(), screen);
+  const rt::PixelPoint origin = platform_.Place(form_.Design());
   const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
   setFixedSize(logical(size.width), logical(size.height));
   setGeometry(logical(origin.x), logical(origin.y), logical(size.width), logical(size.height));
