@@ -63,7 +63,8 @@ def screen_reader_on():
 
 
 def children(node):
-    return [node.getChildAtIndex(i) for i in range(node.childCount)]
+    """The children there are: one going away (a closed window) may read as None."""
+    return [c for c in (node.getChildAtIndex(i) for i in range(node.childCount)) if c is not None]
 
 
 def by_name(node, name, role=None):
