@@ -317,6 +317,19 @@ void XServer::SwitchDesktop(int desktop) const {
   Settle();
 }
 
+int XServer::MappedTopLevels() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return 0;
+  int mapped = 0;
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    mapped += XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return mapped;
+}
+
 Rect XServer::Frame(WindowId window) const {
   const Rect client = Geometry(window);
   const std::vector<unsigned long> e = Property(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom

@@ -71,6 +71,8 @@ class XServer {
   void Iconify(WindowId window) const;
   void Activate(WindowId window) const;
   void SwitchDesktop(int desktop) const;
+  // How many windows lie mapped on the root: one more while a menu is open.
+  int MappedTopLevels() const;
   // The window with the window manager's frame (_NET_FRAME_EXTENTS) round it.
   Rect Frame(WindowId window) const;
   // Whether another client's active pointer grab succeeds now; it is let go at once.

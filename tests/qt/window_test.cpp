@@ -576,9 +576,11 @@ TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   const Rect client = x.Geometry(win);
   x.MoveTo(client.x + 5, client.y + 5);
   ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == win; })) << "evaluation window not active";
+  const int windows = x.MappedTopLevels();
   x.KeyWith("Alt_L", "space");
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() > windows; })) << "no window menu";
   x.Key("Escape");
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() == windows; })) << "the window menu stays";
   ExpectConfined(x, frame);
 
   x.Iconify(win);
