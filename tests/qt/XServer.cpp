@@ -268,6 +268,11 @@ void XServer::CloseWindow(WindowId window) const {
   XSync(dpy_, False);
 }
 
+void XServer::DestroyWindow(WindowId window) const {
+  XDestroyWindow(dpy_, window);
+  XSync(dpy_, False);
+}
+
 void XServer::Focus(WindowId window) const {
   XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
   XSync(dpy_, False);
@@ -297,6 +302,32 @@ void XServer::Activate(WindowId window) const {
   XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(dpy_, False);
   Settle();
+}
+
+void XServer::SwitchDesktop(int desktop) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = DefaultRootWindow(dpy_);
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_CURRENT_DESKTOP", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = desktop;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
+int XServer::MappedTopLevels() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return 0;
+  int mapped = 0;
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    mapped += XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return mapped;
 }
 
 Rect XServer::Frame(WindowId window) const {

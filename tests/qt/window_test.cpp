@@ -270,6 +270,64 @@ TEST(Game, WholeGameByClicks) {
               "Správné odhady:", "caption");
 }
 
+// The same seeded game by keys alone and by the mouse: the same screens. Under a
+// window manager, which gives the main window back the keyboard when the
+// message box closes.
+TEST(Game, WholeGameByKeysIsTheGameByMouse) {
+  constexpr std::uint64_t kSeed = 20261207;
+  Session keys(kSeed, 1, true);
+  XServer& x = keys.X();
+  const Layout& lay = keys.Lay();
+  const auto chosen = [&] { return ReadLabel(keys.MainShot(), lay, lay.Main().lblNumber, kPink, Digits(1, 7)).text; };
+  // No control takes the focus: the keys go to the window itself.
+  x.Key("Return");
+  const WindowId box = x.WaitWindow("Chyba!");
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == box; })) << "the box has no focus";
+  x.Key("3");  // not for the box, and dropped by the main window while the box is up
+  x.Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !x.FindWindow("Chyba!"); })) << "Enter did not close the box";
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == keys.MainWindow(); }));
+  EXPECT_EQ(chosen(), "");
+  // The keypad's digits (with Num Lock) choose as the top row's do.
+  x.Key("Num_Lock");
+  x.Key("KP_5");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "5"; })) << "keypad 5";
+  x.Key("Num_Lock");
+  x.Key("3");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "3"; })) << "3";
+  for (int k = 1; k <= 7; ++k) {
+    x.Key(k == 7 ? "space" : k == 4 ? "KP_Enter" : "Return");
+    ASSERT_TRUE(WaitUntil([&] { return keys.MainPixel(keys.ScorePoint(k)) != kWhite; })) << "round " << k;
+    const bool hit = keys.Draws()[static_cast<std::size_t>(k - 1)] == 3;
+    EXPECT_EQ(keys.MainPixel(keys.ScorePoint(k)), hit ? kHitGreen : kMissRed) << "round " << k;
+  }
+  const WindowId keyWin = x.WaitWindow("Vyhodnocení");
+  const Rect keyRect = x.Geometry(keyWin);
+  ASSERT_TRUE(WaitUntil([&] { return x.Pixel(keyRect.x + 2, keyRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  const QImage keyMain = keys.MainShot(), keyEval = x.Grab(keyRect);
+
+  Session mouse(kSeed, 1, true);
+  mouse.ClickMain(mouse.Lay().Main().Ctl("lblClick1"));
+  mouse.X().WaitWindow("Chyba!");
+  mouse.X().Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !mouse.X().FindWindow("Chyba!"); }));
+  mouse.Select(3);
+  for (int k = 1; k <= 7; ++k) mouse.PlayRound(k);
+  const WindowId mouseWin = mouse.X().WaitWindow("Vyhodnocení");
+  const Rect mouseRect = mouse.X().Geometry(mouseWin);
+  ASSERT_TRUE(WaitUntil([&] { return mouse.X().Pixel(mouseRect.x + 2, mouseRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_TRUE(mouse.MainShot() == keyMain) << "the main windows differ";
+  EXPECT_TRUE(mouse.X().Grab(mouseRect) == keyEval) << "the evaluation windows differ";
+
+  // After round 7 Enter goes to the evaluation window's OK.
+  x.Key("Return");
+  const std::optional<int> status = keys.Game().WaitExit();
+  ASSERT_TRUE(status) << "Enter did not press OK";
+  EXPECT_EQ(*status, 0);
+}
+
 // --- The evaluation window holds the pointer ------------------------------------
 
 struct Point {
@@ -426,6 +484,30 @@ TEST(Closing, EitherWindowDuringEvaluationEndsAndFreesThePointer) {
   }
 }
 
+// Another program destroying a window ends the game as its close box would: no
+// process without windows, no pointer held over nothing.
+TEST(Closing, WindowDestroyedFromOutsideEnds) {
+  {
+    SCOPED_TRACE("main window mid-game");
+    Session s;
+    s.Select(4);
+    s.PlayRound(1);
+    s.X().DestroyWindow(s.MainWindow());
+    const std::optional<int> status = s.Game().WaitExit();
+    ASSERT_TRUE(status) << "the program runs on without its window";
+    EXPECT_EQ(s.Game().Stderr(), "");
+    EXPECT_EQ(*status, 0);
+  }
+  {
+    SCOPED_TRACE("evaluation window while it holds");
+    Session s;
+    const WindowId win = s.PlayGame({false, false, true, false, false, false, false});
+    ASSERT_TRUE(HeldAt(s.X(), s.X().Geometry(win)));
+    s.X().DestroyWindow(win);
+    ExpectEndedAndFree(s);
+  }
+}
+
 // --- Under a window manager ----------------------------------------------------
 
 // Alt+F4 is the window manager's key: on a loaded machine openbox now and then
@@ -477,8 +559,8 @@ TEST(WindowManager, FrameIsHeldAndAltF4Closes) {
 
 // The hold is ClipCursor's, not a grab: the frame inside it works with the mouse
 // (title bar, close box), other programs can still grab the pointer and the
-// window menu comes and goes without ending the hold, and an iconified window
-// frees the pointer until it is restored.
+// window menu comes and goes without ending the hold, and an iconified window,
+// or one on another desktop, frees the pointer until it is back.
 TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   Session s(20261207, 1, true);
   XServer& x = s.X();
@@ -494,9 +576,11 @@ TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   const Rect client = x.Geometry(win);
   x.MoveTo(client.x + 5, client.y + 5);
   ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == win; })) << "evaluation window not active";
+  const int windows = x.MappedTopLevels();
   x.KeyWith("Alt_L", "space");
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() > windows; })) << "no window menu";
   x.Key("Escape");
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() == windows; })) << "the window menu stays";
   ExpectConfined(x, frame);
 
   x.Iconify(win);
@@ -506,6 +590,10 @@ TEST(WindowManager, HoldLeavesTheDesktopWorking) {
   ASSERT_TRUE(WaitUntil([&] { return x.FindWindow("Vyhodnocení").has_value(); }));
   ASSERT_TRUE(HeldAt(x, frame)) << "restored, the window does not hold the pointer again";
   ASSERT_TRUE(WaitUntil([&] { return x.Frame(win).x == frame.x && x.Frame(win).y == frame.y; }));
+  x.SwitchDesktop(1);
+  EXPECT_TRUE(WaitUntil([&] { return IsFree(x); }, 2s)) << "held over another desktop";
+  x.SwitchDesktop(0);
+  ASSERT_TRUE(HeldAt(x, frame)) << "back on its desktop, the window does not hold the pointer again";
   const Rect held = frame;
 
   // The title bar drags the window; the hold stays where it was taken.
@@ -560,6 +648,39 @@ TEST(Scaling, TwiceTheScale) {
   const std::optional<int> status = s.Game().WaitExit();
   ASSERT_TRUE(status);
   EXPECT_EQ(*status, 0);
+}
+
+// A window that would reach past the screen opens moved inside it; where both
+// fit, they open exactly where designed.
+TEST(Scaling, WindowsOpenOnTheScreen) {
+  {
+    SCOPED_TRACE("twice the scale on 1366 x 768");
+    Session s(20261207, 2, false, 1366, 768);
+    const Rect main = s.MainRect();
+    EXPECT_EQ(main.x, 442);
+    EXPECT_EQ(main.y + main.height, 768) << "moved up by the least distance";
+    const WindowId win = s.PlayGame({true, true, true, false, false, false, false});
+    const Rect r = s.X().Geometry(win);
+    EXPECT_GE(r.x, 0);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.x + r.width, 1366);
+    EXPECT_LE(r.y + r.height, 768);
+    EXPECT_EQ(r.x - main.x, 694 - 442) << "the evaluation window keeps its place over the main window";
+    EXPECT_EQ(r.y - main.y, 452 - 342);
+    ASSERT_TRUE(HeldAt(s.X(), r));
+    ExpectConfined(s.X(), r);
+    s.X().Key("Return");
+    ExpectEndedAndFree(s);
+  }
+  {
+    SCOPED_TRACE("96 dpi on 1024 x 768");
+    Session s(20261207, 1, false, 1024, 768);
+    EXPECT_EQ(s.MainRect().x, 221);
+    EXPECT_EQ(s.MainRect().y, 171);
+    const Rect r = s.X().Geometry(s.PlayGame({false, false, false, false, false, false, false}));
+    EXPECT_EQ(r.x, 347);
+    EXPECT_EQ(r.y, 226);
+  }
 }
 
 // At fractional scales the held rectangle is the window's own to the pixel.
