@@ -105,7 +105,8 @@ void Outline(HDC dc, const RECT& r, COLORREF color) {
 
 }  // namespace
 
-FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner)
+FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner,
+                       const rt::PixelRect& outer)
     : platform_(platform), runtime_(runtime), form_(form), screen_(platform.Screen()) {
   const rt::FormDesign& design = form.Design();
   HINSTANCE instance = platform.Instance();
@@ -125,7 +126,6 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
   RegisterClassExW(&wc);
 
   const Styles styles = StylesFor(design);
-  const rt::PixelRect outer = DesignedOuterRect(form, screen_);
   // A window without a taskbar entry is owned by the main window.
   HWND parent = design.showInTaskbar ? nullptr : owner;
   CreateWindowExW(styles.exStyle, className_.c_str(), Widen(design.caption).c_str(), styles.style, outer.left,
@@ -143,14 +143,13 @@ FormWindow::~FormWindow() {
   UnregisterClassW(className_.c_str(), platform_.Instance());
 }
 
-rt::PixelRect FormWindow::DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen) {
-  const rt::FormDesign& design = form.Design();
-  const rt::PixelPoint origin = rt::ClientOrigin(design, screen);
-  const rt::PixelSize size = rt::ClientSize(design, screen);
-  RECT r{origin.x, origin.y, origin.x + size.width, origin.y + size.height};
+rt::FrameMargins FormWindow::Frame(const rt::FormDesign& design) {
+  // At the system dpi, as the client area is laid out: the frame that the
+  // window gets on the primary monitor.
+  RECT r{0, 0, 0, 0};
   const Styles styles = StylesFor(design);
   AdjustWindowRectEx(&r, styles.style, FALSE, styles.exStyle);
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return {-r.left, -r.top, r.right, r.bottom};
 }
 
 void FormWindow::CreateButtons() {
@@ -266,8 +265,26 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       runtime_.QueryUnload(form_, rt::unload::FormControlMenu);
       return 0;
     case WM_QUERYENDSESSION:
-      runtime_.QueryUnload(form_, rt::unload::AppWindows);
+      // A session end is never refused or put off, and nothing is shown: the
+      // program ends when the session really does.
       return TRUE;
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the cursor is
+      // released before, also when a message box is open.
+      if (wParam) runtime_.Closing(form_, rt::unload::AppWindows);
+      return 0;
+    case WM_DESTROY:
+      // Destroyed by anyone but the program: it ends as if the window had been
+      // closed by its close box. No process without windows keeps running.
+      if (!platform_.TearingDown()) runtime_.Closing(form_, rt::unload::FormControlMenu);
+      break;
+    case WM_NCDESTROY: {
+      // Gone, whoever destroyed it: nothing may reach the handle any more.
+      HWND gone = hwnd_;
+      hwnd_ = nullptr;
+      SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      return DefWindowProcW(gone, message, wParam, lParam);
+    }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
