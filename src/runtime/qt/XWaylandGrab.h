@@ -11,13 +11,18 @@ namespace quintarel::qt {
 
 // The hold on XWayland. Pointer barriers do nothing there, since the compositor
 // owns the pointer, but XWayland turns a grab confined to a window into a
-// compositor pointer constraint. X only confines to a window, so an
-// override-redirect InputOnly window is mapped at the rectangle, stacked below
-// everything (above the program's windows it would swallow their clicks), and
-// the pointer is grabbed with it as confine_to and owner events on, so the
-// program's windows still get their input. The grab is made on Qt's own
-// connection: a grab on a second connection would take the clicks away from
-// Qt's windows. Clicks on the compositor's decorations never go through X.
+// compositor pointer constraint on that window's surface. The grab confines to
+// the held window's top-level X window (its frame, where a window manager
+// reparents): X keeps the pointer inside it wherever the compositor moves it,
+// and the compositor's constraint covers the same surface. (A grab confined to
+// a window of its own at the rectangle read when the window was shown held the
+// pointer where the window no longer was: compositors place a window after it
+// is mapped, and the clicks that X confined there missed the window.) The grab
+// is made on Qt's own connection with owner events on, so Qt's windows still
+// get their input; a grab on a second connection would take it away. The
+// compositor's own title bar lies outside the surface, out of reach while the
+// pointer is held; a frame that a window manager draws as an X window is inside,
+// but its clicks go to the grab, not to the window manager.
 class XWaylandGrab : public CursorClip {
  public:
   static bool RunsOnXWayland(xcb_connection_t* connection);
@@ -30,6 +35,7 @@ class XWaylandGrab : public CursorClip {
 
  private:
   XWaylandGrab(xcb_connection_t* connection, std::uint32_t root);
+  std::uint32_t TopLevel(std::uint32_t window) const;
   bool Grab();
   void RetryGrab(int attemptsLeft);
 
