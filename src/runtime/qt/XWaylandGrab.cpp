@@ -67,10 +67,24 @@ std::uint32_t XWaylandGrab::TopLevel(std::uint32_t window) const {
 }
 
 void XWaylandGrab::Apply(QWindow& window, const QRect&) {
+  held_ = &window;
   window_ = TopLevel(static_cast<std::uint32_t>(window.winId()));
+  disconnect(active_);
+  active_ = connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { Follow(); });
   wanted_ = true;
+  Follow();
+}
+
+void XWaylandGrab::Follow() {
   ++generation_;
-  if (!Grab()) RetryGrab(kGrabAttempts);
+  // The window itself, not QWindow::isActive, which counts an owner's focus too.
+  if (wanted_ && held_ && QGuiApplication::focusWindow() == held_) {
+    if (!Grab()) RetryGrab(kGrabAttempts);
+    return;
+  }
+  if (grabbed_) xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+  grabbed_ = false;
+  xcb_flush(connection_);
 }
 
 bool XWaylandGrab::Grab() {
@@ -87,7 +101,7 @@ bool XWaylandGrab::Grab() {
 void XWaylandGrab::RetryGrab(int attemptsLeft) {
   if (attemptsLeft <= 0) return;
   const int generation = generation_;
-  QTimer::singleShot(kGrabRetryMs, qGuiApp, [this, generation, attemptsLeft] {
+  QTimer::singleShot(kGrabRetryMs, this, [this, generation, attemptsLeft] {
     if (!wanted_ || generation != generation_ || grabbed_) return;
     if (!Grab()) RetryGrab(attemptsLeft - 1);
   });
@@ -95,10 +109,9 @@ void XWaylandGrab::RetryGrab(int attemptsLeft) {
 
 void XWaylandGrab::Unapply() {
   wanted_ = false;
-  ++generation_;
-  if (grabbed_) xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
-  grabbed_ = false;
-  xcb_flush(connection_);
+  disconnect(active_);
+  held_ = nullptr;
+  Follow();
 }
 
 }  // namespace quintarel::qt
