@@ -59,7 +59,7 @@ std::optional<Sway::Window> Find(const QJsonObject& node, const QString& title) 
 
 }  // namespace
 
-Sway::Sway(int width, int height) : width_(width), height_(height) {
+Sway::Sway(int width, int height, bool clientFrames) : width_(width), height_(height) {
   if (geteuid() == 0) user_ = kNobody;
   char dir[] = "/tmp/quintarel-sway-XXXXXX";
   if (!mkdtemp(dir)) throw std::runtime_error("mkdtemp");
@@ -79,6 +79,7 @@ Sway::Sway(int width, int height) : width_(width), height_(height) {
            << "xwayland enable\n"
            << "default_floating_border none\n"
            << "focus_follows_mouse no\n"
+           << (clientFrames ? "for_window [shell=\"xdg_shell\"] border csd\n" : "")
            << "exec env > " << dir_ << "/env.part && mv " << dir_ << "/env.part " << dir_ << "/env\n";
   }
   chmod((dir_ + "/config").c_str(), 0644);

@@ -19,7 +19,9 @@ namespace qt_tests {
 // then it runs as nobody, and so must its clients (see User).
 class Sway {
  public:
-  Sway(int width, int height);
+  // clientFrames: xdg-shell clients draw their own frames (as on desktops
+  // without server-side decorations) instead of sway drawing none.
+  Sway(int width, int height, bool clientFrames = false);
   ~Sway();
   Sway(const Sway&) = delete;
   Sway& operator=(const Sway&) = delete;
@@ -33,7 +35,7 @@ class Sway {
 
   struct Window {
     long id = 0;
-    Rect content;  // the surface's rectangle in the layout, decorations excluded
+    Rect content;  // the surface's rectangle in the layout, with a frame the client draws
     bool focused = false;
   };
   std::optional<Window> FindWindow(const std::string& title) const;

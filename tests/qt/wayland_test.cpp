@@ -20,16 +20,15 @@ constexpr std::uint64_t kSeed = 20261207;
 // session starts it when XWayland is there.
 class WaylandGame {
  public:
-  explicit WaylandGame(bool native) : sway_(1280, 1024), layout_(15.0f), draws_(ExpectedDraws(kSeed)) {
+  explicit WaylandGame(bool native, bool clientFrames = false)
+      : sway_(1280, 1024, clientFrames), layout_(15.0f), draws_(ExpectedDraws(kSeed)) {
     std::vector<std::pair<std::string, std::string>> env = sway_.ClientEnv();
     env.emplace_back("QUINTAREL_TEST_SEED", std::to_string(kSeed));
     program_ = std::make_unique<Program>(sway_.XDisplay(), env, !native, sway_.User());
     main_ = sway_.WaitWindow(" Quintarel");
-    if (!WaitUntil([this] { return sway_.Pixel(main_.content.x + 2, main_.content.y + 2) == kPink; }))
-      throw std::runtime_error("the main window is not painted " + std::to_string(main_.content.x) + "," +
-                               std::to_string(main_.content.y) + " " +
-                               std::to_string(sway_.Pixel(main_.content.x + 2, main_.content.y + 2).r) + " " +
-                               std::to_string(sway_.Pixel(main_.content.x + 2, main_.content.y + 2).g));
+    const Rect client = Client(main_, layout_.Main());
+    if (!WaitUntil([&] { return sway_.Pixel(client.x + 2, client.y + 2) == kPink; }))
+      throw std::runtime_error("the main window is not painted");
   }
 
   Sway& S() { return sway_; }
@@ -38,12 +37,23 @@ class WaylandGame {
   const Sway::Window& Main() const { return main_; }
   const std::array<int, 7>& Draws() const { return draws_; }
 
-  rt::PixelPoint OnScreen(const Sway::Window& window, const rt::PixelPoint& p) const {
-    return {window.content.x + p.x, window.content.y + p.y};
+  // The form's client area in a window: a frame the client draws is as wide at
+  // the sides as at the bottom, and has the title bar on top.
+  Rect Client(const Sway::Window& window, const rt::Form& form) const {
+    const rt::PixelSize size = rt::ClientSize(form.Design(), layout_.Screen());
+    const Rect& r = window.content;
+    const int side = (r.width - size.width) / 2;
+    return {r.x + side, r.y + r.height - side - size.height, size.width, size.height};
+  }
+  rt::PixelPoint Center(const Sway::Window& window, const rt::Control& c) const {
+    const Rect client = Client(window, c.Parent());
+    const rt::PixelRect r = layout_.Rect(c);
+    return {client.x + r.left + r.width / 2, client.y + r.top + r.height / 2};
   }
   void ClickMain(const rt::Control& c) {
-    const rt::PixelPoint p = OnScreen(main_, layout_.ClickPoint(c));
-    sway_.Click(p.x, p.y);
+    const Rect client = Client(main_, layout_.Main());
+    const rt::PixelPoint p = layout_.ClickPoint(c);
+    sway_.Click(client.x + p.x, client.y + p.y);
   }
 
   // Plays all seven rounds, each a miss, through the digit labels; returns the
@@ -53,15 +63,22 @@ class WaylandGame {
     for (int k = 1; k <= 7; ++k) {
       ClickMain(main.Ctl("lblNoSelectNo" + std::to_string(draws_[static_cast<std::size_t>(k - 1)] % 7 + 1)));
       ClickMain(main.Ctl("lblClick" + std::to_string(k)));
-      const rt::PixelRect score = layout_.Rect(main.Ctl("lblScore" + std::to_string(k)));
-      const rt::PixelPoint p = OnScreen(main_, {score.left + score.width / 2, score.top + score.height / 2});
+      const rt::PixelPoint p = Center(main_, main.Ctl("lblScore" + std::to_string(k)));
       if (!WaitUntil([&] { return sway_.Pixel(p.x, p.y) != kWhite; }))
         throw std::runtime_error("round " + std::to_string(k) + " shows no result");
     }
     const Sway::Window win = sway_.WaitWindow("Vyhodnocení");
-    if (!WaitUntil([&] { return sway_.Pixel(win.content.x + 2, win.content.y + 2) == kFace; }))
+    const Rect client = Client(win, layout_.Win());
+    if (!WaitUntil([&] { return sway_.Pixel(client.x + 2, client.y + 2) == kFace; }))
       throw std::runtime_error("the evaluation window is not painted");
     return win;
+  }
+
+  // Moves the pointer onto p of the window by relative motion from the window's
+  // top-left corner, where a held pointer pushed towards the screen's stays.
+  void ReachHeld(const Sway::Window& window, const rt::PixelPoint& p) {
+    sway_.MoveBy(-10000, -10000);
+    sway_.MoveBy(p.x - window.content.x, p.y - window.content.y);
   }
 
  private:
@@ -74,12 +91,12 @@ class WaylandGame {
 
 // Whether the pointer is held to the window. Pushed by relative motion to the
 // screen's top-left corner, then as far on as the main window's bottom-right
-// corner lies from there, then back to the top-left corner, a held pointer ends
-// at the window's own top-left corner, where the screen then shows it. A free
-// one ends at the screen's corner, off the window. Nothing is clicked and, as
-// sway's focus does not follow the pointer here, nothing changes: the program
-// takes the hold a moment after the window has the focus, and the probe is
-// repeated for a while.
+// corner lies from there, then back towards the screen's corner, a held pointer
+// ends at the window's own top-left corner, where the screen then shows it, and
+// moving it on into the window changes that corner. A free one ends at the
+// screen's corner, off the window. Nothing is clicked and, as sway's focus does
+// not follow the pointer here, nothing changes: the program takes the hold a
+// moment after the window has the focus, and the probe is repeated for a while.
 bool HeldTo(WaylandGame& g, const Sway::Window& win) {
   const Rect& r = win.content;
   const Rect& main = g.Main().content;
@@ -89,13 +106,20 @@ bool HeldTo(WaylandGame& g, const Sway::Window& win) {
     g.S().MoveBy(-10000, -10000);
     g.S().MoveBy(main.x + main.width - 3, main.y + main.height - 3);
     g.S().MoveBy(-10000, -10000);
-    // The window's corner is bare background; the pointer's arrow is dark.
-    const QImage corner = g.S().Grab({r.x, r.y, 16, 16});
-    int dark = 0;
-    for (int y = 0; y < corner.height(); ++y)
-      for (int x = 0; x < corner.width(); ++x) dark += qGray(corner.pixel(x, y)) < 80;
-    return dark >= 10;
+    const QImage pointer = g.S().Grab({r.x, r.y, 16, 16});
+    g.S().MoveBy(40, 40);
+    const QImage bare = g.S().Grab({r.x, r.y, 16, 16});
+    int changed = 0;
+    for (int y = 0; y < pointer.height(); ++y)
+      for (int x = 0; x < pointer.width(); ++x) changed += pointer.pixel(x, y) != bare.pixel(x, y);
+    return changed >= 10;
   });
+}
+
+// Ends the game by clicking OK, reached inside the held window.
+void PressOk(WaylandGame& g, const Sway::Window& win) {
+  g.ReachHeld(win, g.Center(win, g.Lay().Win().cmdOK));
+  g.S().Click();
 }
 
 class Wayland : public testing::TestWithParam<bool> {};
@@ -107,10 +131,7 @@ TEST_P(Wayland, EvaluationHoldsThePointerUntilOk) {
   const Sway::Window win = g.PlayGame();
   ASSERT_TRUE(win.focused);
   ASSERT_TRUE(HeldTo(g, win)) << "the pointer left the evaluation window";
-  const rt::PixelRect ok = g.Lay().Rect(g.Lay().Win().cmdOK);
-  g.S().MoveBy(-10000, -10000);
-  g.S().MoveBy(ok.left + ok.width / 2, ok.top + ok.height / 2);
-  g.S().Click();
+  PressOk(g, win);
   const std::optional<int> status = g.Game().WaitExit();
   ASSERT_TRUE(status) << "OK did not end the program";
   EXPECT_EQ(*status, 0);
@@ -124,7 +145,7 @@ TEST_P(Wayland, EvaluationHoldsThePointerUntilOk) {
 // focus back: away is done again, and the click tried again, for a while.
 bool Selects(WaylandGame& g, int n, const std::function<void()>& away) {
   const auto selected = [&] {
-    const QImage shot = g.S().Grab(g.Main().content);
+    const QImage shot = g.S().Grab(g.Client(g.Main(), g.Lay().Main()));
     return ReadLabel(shot, g.Lay(), g.Lay().Main().lblNumber, kPink, {"", "1", "2", "3", "4", "5", "6", "7"}).text ==
            std::to_string(n);
   };
@@ -157,10 +178,7 @@ TEST_P(Wayland, HeldOnlyWhileFocusedAndHeldAgain) {
       << "the main window takes no click while the evaluation window is hidden";
   g.S().Command(win, "scratchpad show");
   ASSERT_TRUE(HeldTo(g, win)) << "not held again once shown";
-  const rt::PixelRect ok = g.Lay().Rect(g.Lay().Win().cmdOK);
-  g.S().MoveBy(-10000, -10000);
-  g.S().MoveBy(ok.left + ok.width / 2, ok.top + ok.height / 2);
-  g.S().Click();
+  PressOk(g, win);
   const std::optional<int> status = g.Game().WaitExit();
   ASSERT_TRUE(status) << "OK did not end the program";
   EXPECT_EQ(*status, 0);
@@ -180,6 +198,25 @@ TEST_P(Wayland, ClosingEitherWindowDuringEvaluationEnds) {
     EXPECT_EQ(*status, 0);
     EXPECT_EQ(g.Game().Stderr(), "");
   }
+}
+
+// With a frame drawn by Qt (desktops without server-side decorations), the
+// frame is part of the held surface: the pointer reaches the close box, and the
+// close box ends the program.
+TEST(WaylandClientFrame, FrameIsHeldAndItsCloseBoxCloses) {
+  WaylandGame g(true, true);
+  const Sway::Window win = g.PlayGame();
+  const Rect client = g.Client(win, g.Lay().Win());
+  ASSERT_GT(client.y - win.content.y, 10) << "Qt drew no title bar";
+  ASSERT_TRUE(HeldTo(g, win)) << "the pointer is not held to the frame";
+  // Qt's close box: the title bar's last square, at its right end.
+  const int bar = client.y - win.content.y;
+  g.ReachHeld(win, {win.content.x + win.content.width - bar / 2 - 3, win.content.y + bar / 2});
+  g.S().Click();
+  const std::optional<int> status = g.Game().WaitExit();
+  ASSERT_TRUE(status) << "the close box did not end the program";
+  EXPECT_EQ(*status, 0);
+  EXPECT_EQ(g.Game().Stderr(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sway, Wayland, testing::Values(true, false),
