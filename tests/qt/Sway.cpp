@@ -79,8 +79,8 @@ Sway::Sway(int width, int height, bool clientFrames) : width_(width), height_(he
            << "xwayland enable\n"
            << "default_floating_border none\n"
            << "focus_follows_mouse no\n"
-           << (clientFrames ? "for_window [shell=\"xdg_shell\"] border csd\n" : "")
            << "exec env > " << dir_ << "/env.part && mv " << dir_ << "/env.part " << dir_ << "/env\n";
+    if (clientFrames) config << "for_window [shell=\"xdg_shell\"] border csd\n";
   }
   chmod((dir_ + "/config").c_str(), 0644);
   sway_ = fork();

@@ -131,6 +131,15 @@ TEST_P(Wayland, EvaluationHoldsThePointerUntilOk) {
   const Sway::Window win = g.PlayGame();
   ASSERT_TRUE(win.focused);
   ASSERT_TRUE(HeldTo(g, win)) << "the pointer left the evaluation window";
+  // A click aimed at the main window lands in the evaluation window: the main
+  // window is neither focused nor raised over it.
+  const Rect& main = g.Main().content;
+  g.ReachHeld(win, {main.x + main.width - 3, main.y + main.height - 3});
+  g.S().Click();
+  const std::optional<Sway::Window> now = g.S().FindWindow("Vyhodnocení");
+  EXPECT_TRUE(now && now->focused) << "a click went to the main window";
+  const Rect client = g.Client(win, g.Lay().Win());
+  EXPECT_EQ(g.S().Pixel(client.x + 2, client.y + 2), kFace);
   PressOk(g, win);
   const std::optional<int> status = g.Game().WaitExit();
   ASSERT_TRUE(status) << "OK did not end the program";
