@@ -218,3 +218,33 @@ TEST(Evaluation, AFaultAtTheFirstActivationColoursNothingAndClipsNothing) {
   EXPECT_EQ(game.platform.quits, 1);
   EXPECT_EQ(Marks(game.project.frmWin()), std::vector<Color>(7, kMarkRed));
 }
+
+// A window destroyed by another program, or the session ending: nothing may
+// refuse or put off the closing, and no confinement outlives the program.
+TEST(Closing, NeitherRefusedNorPutOff) {
+  {
+    SCOPED_TRACE("session end while the message box is open");
+    Game game;
+    game.platform.duringMessageBox = [&] { game.runtime().Closing(game.main(), unload::AppWindows); };
+    game.platform.log.clear();
+    game.Click(game.main(), "lblClick1");
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"MessageBox", "Quit"}));
+    EXPECT_TRUE(game.runtime().Ended());
+    EXPECT_TRUE(game.main().RoundControls(1).click.Enabled());
+  }
+  {
+    SCOPED_TRACE("the held evaluation window destroyed");
+    FinishedGame game({true, false, false, false, false, false, false});
+    game.platform.log.clear();
+    game.runtime().Closing(game.win(), unload::FormControlMenu);
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"ReleaseCursor", "Quit"}));
+  }
+  {
+    SCOPED_TRACE("the held evaluation window, session end inside a handler");
+    FinishedGame game({true, false, false, false, false, false, false});
+    game.platform.duringMessageBox = [&] { game.runtime().Closing(game.win(), unload::AppWindows); };
+    game.platform.log.clear();
+    game.runtime().Run([&] { game.runtime().MsgBox("x", 16, "y"); });
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"MessageBox", "ReleaseCursor", "Quit"}));
+  }
+}

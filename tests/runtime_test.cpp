@@ -179,6 +179,16 @@ TEST(Events, ACloseThatIsNeitherCancelledNorHandledEndsTheProgram) {
   EXPECT_EQ(f.platform.quits, 1);
 }
 
+TEST(Events, AClosingThatCannotWaitEndsEvenWhereAHandlerWouldCancel) {
+  Fixture f;
+  f.a.Bind("", Event::QueryUnload, [](EventArgs& args) { args.cancel = 1; });
+  f.runtime.Closing(f.a, unload::FormControlMenu);
+  EXPECT_TRUE(f.runtime.Ended());
+  EXPECT_EQ(f.platform.quits, 1);
+  f.runtime.Closing(f.b, unload::AppWindows);
+  EXPECT_EQ(f.platform.quits, 1);
+}
+
 TEST(Events, ConfinementCoveringTheScreenIsARelease) {
   Fixture f;
   f.runtime.ClipCursor({0, 0, 1024, 768});

@@ -12,7 +12,7 @@ packages=(cmake ninja-build g++ python3 googletest
 if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
-             imagemagick sway xwayland grim)
+             imagemagick dbus at-spi2-core python3-pyatspi sway xwayland grim)
 fi
 
 missing=()

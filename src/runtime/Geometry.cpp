@@ -57,6 +57,37 @@ PixelPoint ClientOrigin(const FormDesign& form, const ScreenInfo& screen) {
   return {TwipsToPixels(form.clientLeft, screen.twipsPerPixelX), TwipsToPixels(form.clientTop, screen.twipsPerPixelY)};
 }
 
+namespace {
+
+// The least move along one axis that puts [start, start + size) inside [lo, hi).
+int FitAxis(int start, int size, int lo, int hi) {
+  if (size >= hi - lo || start < lo) return lo;
+  return start + size > hi ? hi - size : start;
+}
+
+}  // namespace
+
+PixelPoint WindowPlacer::Wanted(const FormDesign& form, const ScreenInfo& screen, PixelPoint primaryOrigin) const {
+  const PixelPoint designed = ClientOrigin(form, screen);
+  return {primaryOrigin.x + designed.x + shift_.x, primaryOrigin.y + designed.y + shift_.y};
+}
+
+PixelPoint WindowPlacer::Place(const FormDesign& form, const ScreenInfo& screen, PixelPoint primaryOrigin,
+                               const FrameMargins& frame, const PixelRect& workArea) {
+  const PixelPoint wanted = Wanted(form, screen, primaryOrigin);
+  const PixelSize size = ClientSize(form, screen);
+  const int outerWidth = frame.left + size.width + frame.right;
+  const int outerHeight = frame.top + size.height + frame.bottom;
+  const PixelPoint placed{
+      FitAxis(wanted.x - frame.left, outerWidth, workArea.left, workArea.left + workArea.width) + frame.left,
+      FitAxis(wanted.y - frame.top, outerHeight, workArea.top, workArea.top + workArea.height) + frame.top};
+  if (!placedFirst_) {
+    placedFirst_ = true;
+    shift_ = {placed.x - wanted.x, placed.y - wanted.y};
+  }
+  return placed;
+}
+
 PixelRect ControlRect(const Control& control, const ScreenInfo& screen) {
   const ControlDesign& d = control.Design();
   const TwipsOrigin o = ContainerOrigin(control);

@@ -206,8 +206,14 @@ void XServer::MoveTo(int x, int y) const {
   Settle();
 }
 
-void XServer::MoveBy(int dx, int dy) const {
+void XServer::MoveBy(int dx, int dy, bool settle) const {
   XTestFakeRelativeMotionEvent(dpy_, dx, dy, CurrentTime);
+  XSync(dpy_, False);
+  if (settle) Settle();
+}
+
+void XServer::Button(bool down) const {
+  XTestFakeButtonEvent(dpy_, 1, down ? True : False, CurrentTime);
   XSync(dpy_, False);
   Settle();
 }
@@ -263,6 +269,11 @@ void XServer::CloseWindow(WindowId window) const {
   XSync(dpy_, False);
 }
 
+void XServer::DestroyWindow(WindowId window) const {
+  XDestroyWindow(dpy_, window);
+  XSync(dpy_, False);
+}
+
 void XServer::Focus(WindowId window) const {
   XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
   XSync(dpy_, False);
@@ -273,6 +284,68 @@ void XServer::Move(WindowId window, int x, int y) const {
   XMoveWindow(dpy_, window, x, y);
   XSync(dpy_, False);
   Settle();
+}
+
+void XServer::Iconify(WindowId window) const {
+  XIconifyWindow(dpy_, window, DefaultScreen(dpy_));
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::Activate(WindowId window) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;  // from a pager: the user asked for it
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::SwitchDesktop(int desktop) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = DefaultRootWindow(dpy_);
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_CURRENT_DESKTOP", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = desktop;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
+int XServer::MappedTopLevels() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return 0;
+  int mapped = 0;
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    mapped += XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return mapped;
+}
+
+Rect XServer::Frame(WindowId window) const {
+  const Rect client = Geometry(window);
+  const std::vector<unsigned long> e = Property(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom
+  if (e.size() != 4) return client;
+  const int left = static_cast<int>(e[0]), right = static_cast<int>(e[1]);
+  const int top = static_cast<int>(e[2]), bottom = static_cast<int>(e[3]);
+  return {client.x - left, client.y - top, client.width + left + right, client.height + top + bottom};
+}
+
+bool XServer::OtherClientCanGrab() const {
+  const int status = XGrabPointer(dpy_, DefaultRootWindow(dpy_), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                                  None, None, CurrentTime);
+  XUngrabPointer(dpy_, CurrentTime);
+  XSync(dpy_, False);
+  return status == GrabSuccess;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -54,15 +54,29 @@ class XServer {
   Rgb Pixel(int x, int y) const;
 
   void MoveTo(int x, int y) const;
-  void MoveBy(int dx, int dy) const;
+  // Relative motion, as a mouse makes; settle: give the program time to react.
+  void MoveBy(int dx, int dy, bool settle = true) const;
+  void Button(bool down) const;
   void Click(int x, int y) const;
   void Key(const char* keysym) const;
   void KeyWith(const char* modifier, const char* keysym) const;
   void PointerAt(int& x, int& y) const;
   void CloseWindow(WindowId window) const;
+  // What `xdotool windowclose` does: another client destroys the window.
+  void DestroyWindow(WindowId window) const;
   // What a window manager does without one: give the keyboard focus, move.
   void Focus(WindowId window) const;
   void Move(WindowId window, int x, int y) const;  // WM_DELETE_WINDOW, as the close box sends it
+  // What a desktop asks of a window manager: iconify, and activate (restoring).
+  void Iconify(WindowId window) const;
+  void Activate(WindowId window) const;
+  void SwitchDesktop(int desktop) const;
+  // How many windows lie mapped on the root: one more while a menu is open.
+  int MappedTopLevels() const;
+  // The window with the window manager's frame (_NET_FRAME_EXTENTS) round it.
+  Rect Frame(WindowId window) const;
+  // Whether another client's active pointer grab succeeds now; it is let go at once.
+  bool OtherClientCanGrab() const;
 
  private:
   pid_t pid_ = -1;

@@ -575,6 +575,42 @@ class Keyboard(GameCase):
         self.check_released_and_ended()
 
 
+    def test_whole_game_by_keys(self):
+        """No number, Enter: the message box, which Enter closes; 3 (after 5 on
+        the keypad); six rounds by Enter (one the keypad's), the last by Space;
+        Enter presses OK. The draws and results are those of the same clicks."""
+        seed = self.SEED + 4  # rounds 3 and 6 draw 3
+        game = self.start(seed)
+        key("Return")
+        wait_for(lambda: one(probe("msgbox"), "found") == "1", what="the message box")
+        key("3")  # dropped: the main window is inside its handler
+        key("Return")
+        wait_for(lambda: one(probe("msgbox"), "found") == "0", what="the message box closed by Enter")
+        number = main_box(*LBL_NUMBER)
+        self.assertEqual(Shot().count(number, BLUE), 0, "no number chosen while the box was up")
+        subprocess.run(["xdotool", "key", "Num_Lock", "KP_5", "Num_Lock"], check=True)
+        five = wait_for(lambda: (lambda r: r if Shot().count(number, BLUE) > 10 else None)(Shot().region(number)),
+                        what="5 chosen on the keypad")
+        key("3")
+        wait_for(lambda: Shot().region(number) != five, what="3 chosen")
+        draws = {k: seeded_draw(seed, k) for k in range(1, 8)}
+        for k in range(1, 8):
+            key("space" if k == 7 else "KP_Enter" if k == 4 else "Return")
+            point = centre(*score_label(k))
+            colour = wait_for(lambda: (lambda c: c if c in (GREEN, RED) else None)(Shot().pixel(point)),
+                              what=f"round {k} scored")
+            self.assertEqual(colour, GREEN if draws[k] == 3 else RED, f"round {k}: drew {draws[k]}")
+        wait_for(lambda: "visible" in probe("window", WIN_TITLE), what="the evaluation window")
+        wait_for(lambda: Shot().pixel(on_win(100, 100)) == FACE, what="the evaluation window painted")
+        shot = Shot()
+        for i in range(7):
+            self.assertEqual(shot.pixel(mark_point(i)), GREEN if draws[i + 1] == 3 else LIGHT_RED, f"lblBarva({i})")
+        self.assertEqual(clip(), numbers(one(probe("window", WIN_TITLE), "outer")), "the cursor is held")
+        key("Return")
+        self.check_released_and_ended()
+        self.assertEqual(one(probe("msgbox"), "found"), "0")
+
+
 class Closing(GameCase):
     SEED = 777
 

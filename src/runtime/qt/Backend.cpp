@@ -133,9 +133,10 @@ int RunBackend(int argc, char** argv) {
   Project project(platform, *random);
   platform.Attach(project.Rt());
 
-  // Logging off or shutting down asks every window of the program to close.
+  // Logging off or shutting down closes the program's windows, even while a
+  // message box is open, and never waits for the user.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&platform, &project](QSessionManager&) {
-    for (rt::Form* form : platform.ShownForms()) project.Rt().QueryUnload(*form, rt::unload::AppWindows);
+    for (rt::Form* form : platform.ShownForms()) project.Rt().Closing(*form, rt::unload::AppWindows);
   });
 
   project.Start();

@@ -1,9 +1,13 @@
 #include "runtime/qt/QtPlatform.h"
 
+#include <qpa/qplatformscreen.h>
 #include <qpa/qplatformwindow.h>
+#include <xcb/xcb.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -23,9 +27,30 @@ int Device(double logical, double ratio) { return static_cast<int>(std::lround(l
 
 }  // namespace
 
-QtPlatform::QtPlatform() = default;
+// Another X client may destroy a window of the program (`xdotool windowclose`
+// does): without this the program would run on with no window, or hold the
+// pointer over nothing.
+class DestroyWatch : public QAbstractNativeEventFilter {
+ public:
+  explicit DestroyWatch(QtPlatform& platform) : platform_(platform) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY)
+      platform_.WindowDestroyed(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+    return false;
+  }
+
+ private:
+  QtPlatform& platform_;
+};
+
+QtPlatform::QtPlatform() : destroyWatch_(std::make_unique<DestroyWatch>(*this)) {
+  QCoreApplication::instance()->installNativeEventFilter(destroyWatch_.get());
+}
 
 QtPlatform::~QtPlatform() {
+  QCoreApplication::instance()->removeNativeEventFilter(destroyWatch_.get());
   clip_.reset();
   // Owned windows go before their owner.
   while (!windows_.empty()) windows_.pop_back();
@@ -126,6 +151,33 @@ void QtPlatform::ShowForm(rt::Form& form) {
 
 void QtPlatform::Changed(rt::Form& form, const rt::Control*) {
   if (FormWindow* window = WindowFor(form)) window->Refresh();
+}
+
+rt::PixelPoint QtPlatform::Place(const rt::FormDesign& design) {
+  const rt::ScreenInfo info = Screen();
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary || !primary->handle()) return rt::ClientOrigin(design, info);
+  // The platform screens' geometry is in device pixels, like the runtime's.
+  const QRect primaryRect = primary->handle()->geometry();
+  const rt::PixelPoint origin{primaryRect.x(), primaryRect.y()};
+  const rt::PixelPoint wanted = placer_.Wanted(design, info, origin);
+  const QScreen* target = primary;
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->handle() && screen->handle()->geometry().contains(QPoint(wanted.x, wanted.y))) target = screen;
+  const QRect area = target->handle()->availableGeometry();
+  // The frame is the window manager's, known only once the window is mapped.
+  return placer_.Place(design, info, origin, {}, {area.x(), area.y(), area.width(), area.height()});
+}
+
+void QtPlatform::WindowDestroyed(std::uintptr_t nativeId) {
+  for (const auto& window : windows_) {
+    if (window->internalWinId() != nativeId) continue;
+    // Not from inside Qt's event dispatch: the program may end there.
+    rt::Form* form = &window->Form();
+    QTimer::singleShot(0, qApp, [this, form] {
+      if (runtime_) runtime_->Closing(*form, rt::unload::FormControlMenu);
+    });
+  }
 }
 
 void QtPlatform::Quit() {

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "app/Icon.h"
@@ -73,6 +74,27 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
   HBRUSH brush = CreateSolidBrush(color);
   FillRect(dc, &r, brush);
   DeleteObject(brush);
+}
+
+// The key a key-down message stands for. Virtual-key codes name positions: the
+// top row's digits are VK '1' to '7' whatever the layout puts on them (Czech
+// gives digits only with Shift), the keypad's are VK_NUMPAD1 to 7 with Num Lock.
+std::optional<rt::Key> KeyOf(WPARAM vk) {
+  if (vk >= '1' && vk <= '7') return static_cast<rt::Key>(vk - '0');
+  if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7) return static_cast<rt::Key>(vk - VK_NUMPAD0);
+  if (vk == VK_RETURN) return rt::Key::Enter;  // the keypad's Enter too
+  if (vk == VK_SPACE) return rt::Key::Space;
+  return std::nullopt;
+}
+
+int HeldModifiers() {
+  const auto held = [](int vk) { return (GetKeyState(vk) & 0x8000) != 0; };
+  int modifiers = 0;
+  if (held(VK_SHIFT)) modifiers |= rt::keymod::Shift;
+  if (held(VK_CONTROL)) modifiers |= rt::keymod::Control;
+  if (held(VK_MENU)) modifiers |= rt::keymod::Alt;
+  if (held(VK_LWIN) || held(VK_RWIN)) modifiers |= rt::keymod::System;
+  return modifiers;
 }
 
 void Outline(HDC dc, const RECT& r, COLORREF color) {
@@ -169,9 +191,10 @@ rt::PixelRect FormWindow::OuterRect() const {
 }
 
 bool FormWindow::PreTranslate(MSG& msg) {
-  // A focused button takes Space by itself; Enter it has to be given. Escape
-  // stays unhandled: the button is no cancel button.
-  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  // A focused button takes Space by itself; Enter it has to be given, once per
+  // press (an Enter held from the main window's last round must not press OK).
+  // Escape stays unhandled: the button is no cancel button.
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || (msg.lParam & (1L << 30)) != 0) return false;
   for (const Button& button : buttons_) {
     if (msg.hwnd != button.hwnd) continue;
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.hwnd), BN_CLICKED),
@@ -211,6 +234,13 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ReleaseCapture();
       runtime_.MouseUp(form_, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
+    case WM_KEYDOWN:
+      if (const std::optional<rt::Key> key = KeyOf(wParam)) {
+        // Bit 30: the key was already down, so this is a repeat of a held key.
+        runtime_.KeyPress(form_, {*key, HeldModifiers(), (lParam & (1L << 30)) != 0});
+        return 0;
+      }
+      break;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         for (const Button& button : buttons_) {
