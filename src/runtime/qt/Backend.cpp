@@ -51,9 +51,10 @@ bool CanOpenX11Display() {
   return ok;
 }
 
-bool UsesWayland() {
+// Wayland alone: with a list of platforms ("wayland;xcb") Qt falls back to the next.
+bool UsesWaylandOnly() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
-  return platform && std::strncmp(platform, "wayland", 7) == 0;
+  return platform && std::strncmp(platform, "wayland", 7) == 0 && !std::strchr(platform, ';');
 }
 
 // libwayland prints its errors straight to stderr. While the program looks for
@@ -114,7 +115,7 @@ int RunBackend(int argc, char** argv) {
                  IsSet("DISPLAY") ? "not reachable" : "not set");
     return 1;
   }
-  if (UsesWayland()) {
+  if (UsesWaylandOnly()) {
     const std::string problem = WaylandDisplayProblem();
     if (!problem.empty()) {
       std::fprintf(stderr, "quintarel: cannot open a window: no Wayland display (%s)\n", problem.c_str());
