@@ -8,7 +8,8 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake ninja-build g++ python3 googletest
           qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
-          libx11-dev libxtst-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev)
+          libx11-dev libxtst-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev
+          libwayland-dev wayland-protocols qt6-wayland)
 # Making the packages: dpkg-shlibdeps and file for the .deb's Depends, the
 # cross compiler and makensis for the Windows ones.
 if [ "$what" = package ] || [ "$what" = test ]; then
@@ -21,7 +22,7 @@ fi
 if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
-             imagemagick dbus at-spi2-core python3-pyatspi)
+             imagemagick dbus at-spi2-core python3-pyatspi sway xwayland grim)
 fi
 
 missing=()
