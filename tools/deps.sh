@@ -7,7 +7,7 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake ninja-build g++ python3 googletest
           qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
-          libx11-dev libxtst-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev)
+          libx11-dev libxtst-dev libxdamage-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev)
 if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
