@@ -7,11 +7,12 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake ninja-build g++ python3 googletest
           qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
-          libx11-dev libxtst-dev libxdamage-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev)
+          libx11-dev libxtst-dev libxdamage-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev
+          libwayland-dev wayland-protocols qt6-wayland)
 if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
-             imagemagick)
+             imagemagick dbus at-spi2-core python3-pyatspi sway xwayland grim)
 fi
 
 missing=()

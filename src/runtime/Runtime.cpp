@@ -158,6 +158,18 @@ void Runtime::Click(Control& control) {
   Raise(control.Parent(), &control, Event::Click, args);
 }
 
+void Runtime::KeyPress(Form& form, const KeyStroke& stroke) {
+  if (ended_ || Busy() || stroke.repeat) return;
+  if ((stroke.modifiers & (keymod::Control | keymod::Alt | keymod::System)) != 0) return;
+  for (const KeyBinding& binding : form.Design().keys) {
+    if (binding.key != stroke.key) continue;
+    Control& control = form.Ctl(binding.control);
+    if (!control.Enabled() || !control.Visible()) continue;
+    Click(control);
+    return;
+  }
+}
+
 void Runtime::Activated(Form& form) {
   if (ended_ || !form.Visible()) return;
   MakeActive(form);

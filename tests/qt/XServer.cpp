@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -379,7 +380,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 Program::Program(const std::string& display, const std::vector<std::pair<std::string, std::string>>& env,
-                 bool keepDisplay) {
+                 bool keepDisplay, int user) {
   char path[] = "/tmp/quintarel-stderr-XXXXXX";
   const int fd = mkstemp(path);
   stderrPath_ = path;
@@ -391,6 +392,9 @@ Program::Program(const std::string& display, const std::vector<std::pair<std::st
       unsetenv(name);
     if (keepDisplay) setenv("DISPLAY", display.c_str(), 1);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    if (user >= 0 && getuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 || setuid(static_cast<uid_t>(user)) != 0))
+      _exit(126);
     execl(QUINTAREL_PROGRAM, QUINTAREL_PROGRAM, static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -96,8 +96,9 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // The game, started as the user starts it, on the test's display.
 class Program {
  public:
+  // user: the user it runs as when the test runs as root, -1 for the test's own.
   Program(const std::string& display, const std::vector<std::pair<std::string, std::string>>& env,
-          bool keepDisplay = true);
+          bool keepDisplay = true, int user = -1);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

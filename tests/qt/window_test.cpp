@@ -295,6 +295,64 @@ TEST(Game, WholeGameByClicks) {
               "Správné odhady:", "caption");
 }
 
+// The same seeded game by keys alone and by the mouse: the same screens. Under a
+// window manager, which gives the main window back the keyboard when the
+// message box closes.
+TEST(Game, WholeGameByKeysIsTheGameByMouse) {
+  constexpr std::uint64_t kSeed = 20261207;
+  Session keys(kSeed, 1, true);
+  XServer& x = keys.X();
+  const Layout& lay = keys.Lay();
+  const auto chosen = [&] { return ReadLabel(keys.MainShot(), lay, lay.Main().lblNumber, kPink, Digits(1, 7)).text; };
+  // No control takes the focus: the keys go to the window itself.
+  x.Key("Return");
+  const WindowId box = x.WaitWindow("Chyba!");
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == box; })) << "the box has no focus";
+  x.Key("3");  // not for the box, and dropped by the main window while the box is up
+  x.Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !x.FindWindow("Chyba!"); })) << "Enter did not close the box";
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == keys.MainWindow(); }));
+  EXPECT_EQ(chosen(), "");
+  // The keypad's digits (with Num Lock) choose as the top row's do.
+  x.Key("Num_Lock");
+  x.Key("KP_5");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "5"; })) << "keypad 5";
+  x.Key("Num_Lock");
+  x.Key("3");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "3"; })) << "3";
+  for (int k = 1; k <= 7; ++k) {
+    x.Key(k == 7 ? "space" : k == 4 ? "KP_Enter" : "Return");
+    ASSERT_TRUE(WaitUntil([&] { return keys.MainPixel(keys.ScorePoint(k)) != kWhite; })) << "round " << k;
+    const bool hit = keys.Draws()[static_cast<std::size_t>(k - 1)] == 3;
+    EXPECT_EQ(keys.MainPixel(keys.ScorePoint(k)), hit ? kHitGreen : kMissRed) << "round " << k;
+  }
+  const WindowId keyWin = x.WaitWindow("Vyhodnocení");
+  const Rect keyRect = x.Geometry(keyWin);
+  ASSERT_TRUE(WaitUntil([&] { return x.Pixel(keyRect.x + 2, keyRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  const QImage keyMain = keys.MainShot(), keyEval = x.Grab(keyRect);
+
+  Session mouse(kSeed, 1, true);
+  mouse.ClickMain(mouse.Lay().Main().Ctl("lblClick1"));
+  mouse.X().WaitWindow("Chyba!");
+  mouse.X().Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !mouse.X().FindWindow("Chyba!"); }));
+  mouse.Select(3);
+  for (int k = 1; k <= 7; ++k) mouse.PlayRound(k);
+  const WindowId mouseWin = mouse.X().WaitWindow("Vyhodnocení");
+  const Rect mouseRect = mouse.X().Geometry(mouseWin);
+  ASSERT_TRUE(WaitUntil([&] { return mouse.X().Pixel(mouseRect.x + 2, mouseRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_TRUE(mouse.MainShot() == keyMain) << "the main windows differ";
+  EXPECT_TRUE(mouse.X().Grab(mouseRect) == keyEval) << "the evaluation windows differ";
+
+  // After round 7 Enter goes to the evaluation window's OK.
+  x.Key("Return");
+  const std::optional<int> status = keys.Game().WaitExit();
+  ASSERT_TRUE(status) << "Enter did not press OK";
+  EXPECT_EQ(*status, 0);
+}
+
 // --- The evaluation window holds the pointer ------------------------------------
 
 struct Point {

@@ -3,12 +3,14 @@
 #include <QEvent>
 #include <QGuiApplication>
 
+#include "runtime/qt/WaylandConstraint.h"
 #include "runtime/qt/X11Barriers.h"
 #include "runtime/qt/XWaylandGrab.h"
 
 namespace quintarel::qt {
 
 std::unique_ptr<CursorClip> CursorClip::Create() {
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return WaylandConstraint::Create();
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (x11 && x11->connection()) {
     // XWayland ignores pointer barriers (the compositor owns the pointer) but

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
@@ -14,12 +15,14 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "app/Icon.h"
 #include "runtime/Color.h"
 #include "runtime/Control.h"
 #include "runtime/Geometry.h"
 #include "runtime/Runtime.h"
+#include "runtime/qt/Accessible.h"
 #include "runtime/qt/Fonts.h"
 #include "runtime/qt/QtPlatform.h"
 
@@ -56,6 +59,34 @@ QColor ToQColor(rt::Color color) {
 QRect ToQRect(const rt::PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// xkb key codes (X11 and Wayland) of the top row's 1 to 7, AE01 to AE07: where a
+// layout puts letters there (Czech gives digits only with Shift), the key
+// position still says which digit was meant.
+constexpr quint32 kTopRowOne = 10;
+constexpr quint32 kTopRowSeven = 16;
+
+std::optional<rt::Key> KeyOf(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key >= Qt::Key_1 && key <= Qt::Key_7) return static_cast<rt::Key>(key - Qt::Key_0);
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) return rt::Key::Enter;
+  if (key == Qt::Key_Space) return rt::Key::Space;
+  const quint32 code = event.nativeScanCode();
+  const QString platform = QGuiApplication::platformName();
+  if ((platform == QLatin1String("xcb") || platform == QLatin1String("wayland")) && code >= kTopRowOne &&
+      code <= kTopRowSeven)
+    return static_cast<rt::Key>(code - kTopRowOne + 1);
+  return std::nullopt;
+}
+
+int ModifiersOf(Qt::KeyboardModifiers held) {
+  int modifiers = 0;
+  if (held & Qt::ShiftModifier) modifiers |= rt::keymod::Shift;
+  if (held & Qt::ControlModifier) modifiers |= rt::keymod::Control;
+  if (held & Qt::AltModifier) modifiers |= rt::keymod::Alt;
+  if (held & Qt::MetaModifier) modifiers |= rt::keymod::System;
+  return modifiers;
+}
 
 QImage IconPicture() {
   const quintarel::IconImage icon = ProgramIcon();
@@ -262,6 +293,7 @@ FormWindow::FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner)
   if (design.icon) setWindowIcon(QIcon(QPixmap::fromImage(IconPicture())));
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallAccessibility();
 
   for (const auto& control : form.Controls()) {
     if (control->Kind() != ControlKind::CommandButton) continue;
@@ -312,6 +344,22 @@ void FormWindow::Refresh(const rt::Control* changed) {
     update();
   else if (changed->Kind() != ControlKind::CommandButton)
     update(Logical(rt::PaintRect(*changed, platform_.Screen()), platform_.DevicePixelRatio()));
+  AccessibilityChanged(*this);
+}
+
+QWidget* FormWindow::HostedWidget(const rt::Control& control) const {
+  for (const auto& [c, button] : buttons_)
+    if (c == &control) return button;
+  return nullptr;
+}
+
+QRect FormWindow::ScreenRect(const rt::Control& control) const {
+  const double ratio = platform_.DevicePixelRatio();
+  const rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
+  const QPoint topLeft(static_cast<int>(std::lround(r.left / ratio)), static_cast<int>(std::lround(r.top / ratio)));
+  const QPoint bottomRight(static_cast<int>(std::lround((r.left + r.width) / ratio)),
+                           static_cast<int>(std::lround((r.top + r.height) / ratio)));
+  return QRect(mapToGlobal(topLeft), mapToGlobal(bottomRight) - QPoint(1, 1));
 }
 
 void FormWindow::ShowActive() {
@@ -365,6 +413,15 @@ void FormWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) platform_.Runtime().MouseUp(form_, DevicePoint(event->position()));
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* event) {
+  const std::optional<rt::Key> key = KeyOf(*event);
+  if (!key) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  platform_.Runtime().KeyPress(form_, {*key, ModifiersOf(event->modifiers()), event->isAutoRepeat()});
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {

@@ -28,6 +28,11 @@ class FormWindow : public QWidget {
   FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner);
 
   rt::Form& Form() const { return form_; }
+  QtPlatform& Platform() const { return platform_; }
+  // The real widget that shows the control (a command button), if any.
+  QWidget* HostedWidget(const rt::Control& control) const;
+  // The control's rectangle on the screen, in Qt's (logical) pixels.
+  QRect ScreenRect(const rt::Control& control) const;
   // A property of the control changed (of the form, when null): repaint what
   // it covers, and bring its button up to date.
   void Refresh(const rt::Control* changed = nullptr);
@@ -40,6 +45,7 @@ class FormWindow : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

@@ -1,10 +1,12 @@
 #include "runtime/qt/XWaylandGrab.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <QGuiApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <string_view>
 
 namespace quintarel::qt {
 
@@ -18,12 +20,28 @@ constexpr int kGrabRetryMs = 50;
 }  // namespace
 
 bool XWaylandGrab::RunsOnXWayland(xcb_connection_t* connection) {
+  // XWayland announces itself with an extension since version 23.1; before,
+  // only its input devices' names tell it ("xwayland-pointer:13").
   static constexpr char kName[] = "XWAYLAND";
-  xcb_query_extension_reply_t* reply =
+  xcb_query_extension_reply_t* extension =
       xcb_query_extension_reply(connection, xcb_query_extension(connection, sizeof kName - 1, kName), nullptr);
-  const bool present = reply && reply->present;
-  std::free(reply);
-  return present;
+  bool found = extension && extension->present;
+  std::free(extension);
+  if (found) return true;
+  const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(connection, &xcb_input_id);
+  if (!xinput || !xinput->present) return false;
+  xcb_input_xi_query_device_reply_t* devices =
+      xcb_input_xi_query_device_reply(connection, xcb_input_xi_query_device(connection, XCB_INPUT_DEVICE_ALL), nullptr);
+  if (!devices) return false;
+  static constexpr std::string_view kDevice = "xwayland-";
+  for (auto it = xcb_input_xi_query_device_infos_iterator(devices); it.rem && !found;
+       xcb_input_xi_device_info_next(&it)) {
+    const std::string_view name(xcb_input_xi_device_info_name(it.data),
+                                static_cast<std::size_t>(xcb_input_xi_device_info_name_length(it.data)));
+    found = name.substr(0, kDevice.size()) == kDevice;
+  }
+  std::free(devices);
+  return found;
 }
 
 std::unique_ptr<CursorClip> XWaylandGrab::Create(xcb_connection_t* connection) {
@@ -34,44 +52,43 @@ std::unique_ptr<CursorClip> XWaylandGrab::Create(xcb_connection_t* connection) {
 
 XWaylandGrab::XWaylandGrab(xcb_connection_t* connection, std::uint32_t root) : connection_(connection), root_(root) {}
 
-XWaylandGrab::~XWaylandGrab() {
-  Release();
-  if (window_) {
-    xcb_destroy_window(connection_, window_);
-    xcb_flush(connection_);
+XWaylandGrab::~XWaylandGrab() { Release(); }
+
+// The window's frame where a window manager reparented it into one, else the
+// window itself: its outer rectangle, wherever the compositor moves it.
+std::uint32_t XWaylandGrab::TopLevel(std::uint32_t window) const {
+  while (true) {
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr);
+    const std::uint32_t parent = tree ? tree->parent : root_;
+    std::free(tree);
+    if (parent == root_ || parent == XCB_NONE) return window;
+    window = parent;
   }
 }
 
-void XWaylandGrab::Apply(QWindow&, const QRect& rect) {
-  const std::int16_t x = static_cast<std::int16_t>(rect.x());
-  const std::int16_t y = static_cast<std::int16_t>(rect.y());
-  const std::uint16_t width = static_cast<std::uint16_t>(rect.width() > 0 ? rect.width() : 1);
-  const std::uint16_t height = static_cast<std::uint16_t>(rect.height() > 0 ? rect.height() : 1);
-  if (!window_) {
-    window_ = xcb_generate_id(connection_);
-    const std::uint32_t overrideRedirect = 1;
-    xcb_create_window(connection_, 0, window_, root_, x, y, width, height, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
-  }
-  const std::uint32_t geometry[] = {static_cast<std::uint32_t>(static_cast<std::int32_t>(x)),
-                                    static_cast<std::uint32_t>(static_cast<std::int32_t>(y)), width, height,
-                                    XCB_STACK_MODE_BELOW};
-  xcb_configure_window(connection_, window_,
-                       XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT |
-                           XCB_CONFIG_WINDOW_STACK_MODE,
-                       geometry);
-  xcb_map_window(connection_, window_);
-  // Mapping may have raised it; it must lie below the program's windows.
-  const std::uint32_t below = XCB_STACK_MODE_BELOW;
-  xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+void XWaylandGrab::Apply(QWindow& window, const QRect&) {
+  held_ = &window;
+  window_ = TopLevel(static_cast<std::uint32_t>(window.winId()));
+  disconnect(active_);
+  active_ = connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { Follow(); });
   wanted_ = true;
+  Follow();
+}
+
+void XWaylandGrab::Follow() {
   ++generation_;
-  if (!Grab()) RetryGrab(kGrabAttempts);
+  // The window itself, not QWindow::isActive, which counts an owner's focus too.
+  if (wanted_ && held_ && QGuiApplication::focusWindow() == held_) {
+    if (!Grab()) RetryGrab(kGrabAttempts);
+    return;
+  }
+  if (grabbed_) xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+  grabbed_ = false;
+  xcb_flush(connection_);
 }
 
 bool XWaylandGrab::Grab() {
-  // The new rectangle replaces the old one: a grab already held is changed in
-  // place by grabbing again with the moved window.
+  // A grab already held (another window's) is changed in place by grabbing again.
   xcb_grab_pointer_cookie_t cookie =
       xcb_grab_pointer(connection_, 1, window_, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE,
                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, window_, XCB_NONE, XCB_CURRENT_TIME);
@@ -84,7 +101,7 @@ bool XWaylandGrab::Grab() {
 void XWaylandGrab::RetryGrab(int attemptsLeft) {
   if (attemptsLeft <= 0) return;
   const int generation = generation_;
-  QTimer::singleShot(kGrabRetryMs, qGuiApp, [this, generation, attemptsLeft] {
+  QTimer::singleShot(kGrabRetryMs, this, [this, generation, attemptsLeft] {
     if (!wanted_ || generation != generation_ || grabbed_) return;
     if (!Grab()) RetryGrab(attemptsLeft - 1);
   });
@@ -92,11 +109,9 @@ void XWaylandGrab::RetryGrab(int attemptsLeft) {
 
 void XWaylandGrab::Unapply() {
   wanted_ = false;
-  ++generation_;
-  if (grabbed_) xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
-  grabbed_ = false;
-  if (window_) xcb_unmap_window(connection_, window_);
-  xcb_flush(connection_);
+  disconnect(active_);
+  held_ = nullptr;
+  Follow();
 }
 
 }  // namespace quintarel::qt

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -116,11 +117,33 @@ class Selected {
 
 void Fill(HDC dc, const RECT& r, COLORREF color) { FillRect(dc, &r, SolidBrush(color)); }
 
+// The key a key-down message stands for. Virtual-key codes name positions: the
+// top row's digits are VK '1' to '7' whatever the layout puts on them (Czech
+// gives digits only with Shift), the keypad's are VK_NUMPAD1 to 7 with Num Lock.
+std::optional<rt::Key> KeyOf(WPARAM vk) {
+  if (vk >= '1' && vk <= '7') return static_cast<rt::Key>(vk - '0');
+  if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7) return static_cast<rt::Key>(vk - VK_NUMPAD0);
+  if (vk == VK_RETURN) return rt::Key::Enter;  // the keypad's Enter too
+  if (vk == VK_SPACE) return rt::Key::Space;
+  return std::nullopt;
+}
+
+int HeldModifiers() {
+  const auto held = [](int vk) { return (GetKeyState(vk) & 0x8000) != 0; };
+  int modifiers = 0;
+  if (held(VK_SHIFT)) modifiers |= rt::keymod::Shift;
+  if (held(VK_CONTROL)) modifiers |= rt::keymod::Control;
+  if (held(VK_MENU)) modifiers |= rt::keymod::Alt;
+  if (held(VK_LWIN) || held(VK_RWIN)) modifiers |= rt::keymod::System;
+  return modifiers;
+}
+
 void Outline(HDC dc, const RECT& r, COLORREF color) { FrameRect(dc, &r, SolidBrush(color)); }
 
 }  // namespace
 
-FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner)
+FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner,
+                       const rt::PixelRect& outer)
     : platform_(platform), runtime_(runtime), form_(form), screen_(platform.Screen()) {
   const rt::FormDesign& design = form.Design();
   HINSTANCE instance = platform.Instance();
@@ -140,7 +163,6 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
   RegisterClassExW(&wc);
 
   const Styles styles = StylesFor(design);
-  const rt::PixelRect outer = DesignedOuterRect(form, screen_);
   // A window without a taskbar entry is owned by the main window.
   HWND parent = design.showInTaskbar ? nullptr : owner;
   CreateWindowExW(styles.exStyle, className_.c_str(), Widen(design.caption).c_str(), styles.style, outer.left,
@@ -163,14 +185,13 @@ FormWindow::~FormWindow() {
   UnregisterClassW(className_.c_str(), platform_.Instance());
 }
 
-rt::PixelRect FormWindow::DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen) {
-  const rt::FormDesign& design = form.Design();
-  const rt::PixelPoint origin = rt::ClientOrigin(design, screen);
-  const rt::PixelSize size = rt::ClientSize(design, screen);
-  RECT r{origin.x, origin.y, origin.x + size.width, origin.y + size.height};
+rt::FrameMargins FormWindow::Frame(const rt::FormDesign& design) {
+  // At the system dpi, as the client area is laid out: the frame that the
+  // window gets on the primary monitor.
+  RECT r{0, 0, 0, 0};
   const Styles styles = StylesFor(design);
   AdjustWindowRectEx(&r, styles.style, FALSE, styles.exStyle);
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return {-r.left, -r.top, r.right, r.bottom};
 }
 
 void FormWindow::CreateButtons() {
@@ -217,9 +238,10 @@ rt::PixelRect FormWindow::OuterRect() const {
 }
 
 bool FormWindow::PreTranslate(MSG& msg) {
-  // A focused button takes Space by itself; Enter it has to be given. Escape
-  // stays unhandled: the button is no cancel button.
-  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  // A focused button takes Space by itself; Enter it has to be given, once per
+  // press (an Enter held from the main window's last round must not press OK).
+  // Escape stays unhandled: the button is no cancel button.
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || (msg.lParam & (1L << 30)) != 0) return false;
   for (const Button& button : buttons_) {
     if (msg.hwnd != button.hwnd) continue;
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.hwnd), BN_CLICKED),
@@ -259,6 +281,13 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ReleaseCapture();
       runtime_.MouseUp(form_, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
+    case WM_KEYDOWN:
+      if (const std::optional<rt::Key> key = KeyOf(wParam)) {
+        // Bit 30: the key was already down, so this is a repeat of a held key.
+        runtime_.KeyPress(form_, {*key, HeldModifiers(), (lParam & (1L << 30)) != 0});
+        return 0;
+      }
+      break;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         for (const Button& button : buttons_) {
@@ -284,8 +313,26 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       runtime_.QueryUnload(form_, rt::unload::FormControlMenu);
       return 0;
     case WM_QUERYENDSESSION:
-      runtime_.QueryUnload(form_, rt::unload::AppWindows);
+      // A session end is never refused or put off, and nothing is shown: the
+      // program ends when the session really does.
       return TRUE;
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the cursor is
+      // released before, also when a message box is open.
+      if (wParam) runtime_.Closing(form_, rt::unload::AppWindows);
+      return 0;
+    case WM_DESTROY:
+      // Destroyed by anyone but the program: it ends as if the window had been
+      // closed by its close box. No process without windows keeps running.
+      if (!platform_.TearingDown()) runtime_.Closing(form_, rt::unload::FormControlMenu);
+      break;
+    case WM_NCDESTROY: {
+      // Gone, whoever destroyed it: nothing may reach the handle any more.
+      HWND gone = hwnd_;
+      hwnd_ = nullptr;
+      SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      return DefWindowProcW(gone, message, wParam, lParam);
+    }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/Form.h"
+#include "runtime/Geometry.h"
 #include "runtime/Platform.h"
 
 namespace rt {
@@ -22,7 +23,8 @@ class Win32Platform;
 // procedure only turns messages into runtime events.
 class FormWindow {
  public:
-  FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner);
+  // Opens at the outer rectangle given (the platform decides where windows open).
+  FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner, const rt::PixelRect& outer);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
@@ -33,8 +35,8 @@ class FormWindow {
   rt::PixelRect OuterRect() const;
   bool PreTranslate(MSG& msg);
 
-  // The outer rectangle that puts the client area where the design opens it.
-  static rt::PixelRect DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen);
+  // The frame the form's window gets around its client area.
+  static rt::FrameMargins Frame(const rt::FormDesign& design);
 
  private:
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
