@@ -8,7 +8,7 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake ninja-build g++ python3 googletest
           qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
-          libx11-dev libxtst-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev
+          libx11-dev libxtst-dev libxdamage-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev
           libwayland-dev wayland-protocols qt6-wayland)
 # Making the packages: dpkg-shlibdeps and file for the .deb's Depends, the
 # cross compiler and makensis for the Windows ones.

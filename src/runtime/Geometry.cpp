@@ -122,6 +122,22 @@ int FontPixelHeight(const FontDesign& font, const ScreenInfo& screen) {
   return TwipsToPixels(font.size * 20.0, screen.twipsPerPixelY);
 }
 
+PixelRect PaintRect(const Control& control, const ScreenInfo& screen) {
+  const PixelRect r = ControlRect(control, screen);
+  int margin = 0;
+  if (control.Kind() == ControlKind::Line) {
+    // A border width counts pixels at 96 dpi (15 twips each); a backend may scale it.
+    const float finest = std::min(screen.twipsPerPixelX, screen.twipsPerPixelY);
+    if (finest > 0.0f) margin = static_cast<int>(std::ceil(std::max(1, control.BorderWidth()) * 15.0 / finest));
+  }
+  if (control.Kind() == ControlKind::Label) margin = std::max(1, FontPixelHeight(control.Font(), screen) / 4);
+  return {r.left - margin, r.top - margin, r.width + 2 * margin, r.height + 2 * margin};
+}
+
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height && b.top < a.top + a.height;
+}
+
 Control* HitTest(const Form& form, PixelPoint client, const ScreenInfo& screen) {
   return HitIn(form, nullptr, client, screen);
 }

@@ -62,6 +62,14 @@ PixelRect ShapeBounds(const Control& shape, const ScreenInfo& screen);
 // The em height in pixels of a font (1 point is 20 twips).
 int FontPixelHeight(const FontDesign& font, const ScreenInfo& screen);
 
+// All that painting the control may cover, in client pixels: its rectangle,
+// grown for a line by its width (round caps reach past its ends) and for a
+// label by a quarter of its em height (a caption a little wider than its box,
+// the engraving of a disabled one). A changed control repaints this much of its
+// window, and a repaint paints only the controls whose PaintRect meets it.
+PixelRect PaintRect(const Control& control, const ScreenInfo& screen);
+bool Overlap(const PixelRect& a, const PixelRect& b);
+
 // The control that receives a click at a client point: the front-most visible
 // control that takes clicks, descending into frames. A disabled label is
 // windowless and lets the click through to what lies behind it. Null: the form.

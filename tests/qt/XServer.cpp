@@ -318,6 +318,28 @@ void XServer::SwitchDesktop(int desktop) const {
   Settle();
 }
 
+bool XServer::RepaintWhole(WindowId window) const {
+  constexpr unsigned long kScribble = 0x010203;  // a colour the game never paints
+  const Rect r = Geometry(window);
+  // Scribbled over before each resize, so that the paint after it shows.
+  const auto resize = [&](int width) {
+    GC gc = XCreateGC(dpy_, window, 0, nullptr);
+    XSetForeground(dpy_, gc, kScribble);
+    XFillRectangle(dpy_, window, gc, 0, 0, static_cast<unsigned>(r.width), static_cast<unsigned>(r.height));
+    XFreeGC(dpy_, gc);
+    XResizeWindow(dpy_, window, static_cast<unsigned>(width), static_cast<unsigned>(r.height));
+    XSync(dpy_, False);
+    return WaitUntil([&] {
+      const QImage shot = Grab(r);
+      for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+          if ((shot.pixel(x, y) & 0xFFFFFFu) == kScribble) return false;
+      return true;
+    });
+  };
+  return resize(r.width + 8) && resize(r.width) && Geometry(window).width == r.width;
+}
+
 int XServer::MappedTopLevels() const {
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;

@@ -71,6 +71,11 @@ class XServer {
   void Iconify(WindowId window) const;
   void Activate(WindowId window) const;
   void SwitchDesktop(int desktop) const;
+  // Makes the window paint all of itself anew, as only a new size does (Qt keeps
+  // what it painted and just shows it again when exposed): a few pixels wider
+  // and back, which a bare server allows a fixed-size window too. True once it
+  // is back at its size and painted whole.
+  bool RepaintWhole(WindowId window) const;
   // How many windows lie mapped on the root: one more while a menu is open.
   int MappedTopLevels() const;
   // The window with the window manager's frame (_NET_FRAME_EXTENTS) round it.

@@ -185,6 +185,31 @@ TEST(Game, MessageBoxWithoutChoiceChangesNothing) {
   EXPECT_EQ(s.MainPixel(s.ScorePoint(1)), kHitGreen);
 }
 
+// A change repaints only what the control covers: after a game's changes (a
+// caption, a colour, enabling, in and out of a frame) the window looks exactly
+// as when painted whole, at a whole and at a fractional scale.
+TEST(Game, ChangesRepaintAsTheWholeWindowWould) {
+  for (const double scale : {1.0, 1.5}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    Session s(20261207, scale);
+    for (int k = 1; k <= 3; ++k) {
+      s.Select(k + 2, k % 2 == 0);
+      s.PlayRound(k);
+    }
+    s.Select(7);
+    std::this_thread::sleep_for(200ms);
+    const QImage changed = s.MainShot();
+    ASSERT_TRUE(s.X().RepaintWhole(s.MainWindow())) << "the window never painted itself anew";
+    const QImage whole = s.MainShot();
+    int differing = 0;
+    for (int y = 0; y < whole.height(); ++y)
+      for (int x = 0; x < whole.width(); ++x)
+        if (whole.pixel(x, y) != changed.pixel(x, y) && differing++ == 0)
+          ADD_FAILURE() << "first at " << x << ", " << y;
+    EXPECT_EQ(differing, 0) << "pixels that only a whole repaint got right";
+  }
+}
+
 TEST(Game, LaterRoundsWaitTheirTurn) {
   Session s;
   const quintarel::FrmMain& main = s.Lay().Main();

@@ -149,8 +149,8 @@ void QtPlatform::ShowForm(rt::Form& form) {
   window->ShowActive();
 }
 
-void QtPlatform::Changed(rt::Form& form, const rt::Control*) {
-  if (FormWindow* window = WindowFor(form)) window->Refresh();
+void QtPlatform::Changed(rt::Form& form, const rt::Control* control) {
+  if (FormWindow* window = WindowFor(form)) window->Refresh(control);
 }
 
 rt::PixelPoint QtPlatform::Place(const rt::FormDesign& design) {

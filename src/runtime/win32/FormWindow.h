@@ -44,14 +44,14 @@ class FormWindow {
 
   void CreateButtons();
   void PaintBuffered();
-  void Paint(HDC dc, const RECT& client);
-  void PaintControl(HDC dc, const rt::Control& control);
+  void Paint(HDC dc, const RECT& dirty);
+  void PaintControl(HDC dc, const rt::Control& control, const rt::PixelRect& dirty);
   void PaintLabel(HDC dc, const rt::Control& label);
   void PaintFrame(HDC dc, const rt::Control& frame);
   void PaintLine(HDC dc, const rt::Control& line);
   void PaintShape(HDC dc, const rt::Control& shape);
   void PaintImage(HDC dc, const rt::Control& image);
-  void PaintChildren(HDC dc, const rt::Control* container);
+  void PaintChildren(HDC dc, const rt::Control* container, const rt::PixelRect& dirty);
   void FocusButton();
 
   Win32Platform& platform_;
@@ -65,6 +65,11 @@ class FormWindow {
     HWND hwnd;
   };
   std::vector<Button> buttons_;
+  // The off-screen buffer that painting goes to, kept between paints.
+  HDC buffer_ = nullptr;
+  HBITMAP bufferBitmap_ = nullptr;
+  HGDIOBJ bufferPrevious_ = nullptr;
+  SIZE bufferSize_{};
 };
 
 }  // namespace quintarel::win32
