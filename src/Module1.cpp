@@ -33,12 +33,20 @@ void ClipCursorToForm(rt::Form& form) {
   runtime.ClipCursor(FormClipRect(left, top, width, height, perPixelX, perPixelY));
 }
 
+rt::ClipRect ScreenClipRect(double width, double height, double twipsPerPixelX, double twipsPerPixelY) {
+  rt::ClipRect clip;
+  clip.right = vbaFpI4(CheckedDiv(width, twipsPerPixelX));
+  clip.bottom = vbaFpI4(CheckedDiv(height, twipsPerPixelY));
+  return clip;
+}
+
 void UnclipCursor(rt::Form& form) {
   rt::Runtime& runtime = form.Rt();
-  rt::ClipRect clip;
-  clip.right = vbaFpI4(CheckedDiv(runtime.ScreenWidth(), runtime.TwipsPerPixelX()));
-  clip.bottom = vbaFpI4(CheckedDiv(runtime.ScreenHeight(), runtime.TwipsPerPixelY()));
-  runtime.ClipCursor(clip);
+  const double perPixelX = runtime.TwipsPerPixelX();
+  const double width = runtime.ScreenWidth();
+  const double perPixelY = runtime.TwipsPerPixelY();
+  const double height = runtime.ScreenHeight();
+  runtime.ClipCursor(ScreenClipRect(width, height, perPixelX, perPixelY));
 }
 
 }  // namespace quintarel

@@ -14,5 +14,7 @@ void UnclipCursor(rt::Form& form);
 // form's outer rectangle in twips and the screen's twips per pixel.
 rt::ClipRect FormClipRect(double left, double top, double width, double height, double twipsPerPixelX,
                           double twipsPerPixelY);
+// The rectangle UnclipCursor hands over: the whole screen as the runtime reports it.
+rt::ClipRect ScreenClipRect(double width, double height, double twipsPerPixelX, double twipsPerPixelY);
 
 }  // namespace quintarel

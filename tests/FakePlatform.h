@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -31,6 +32,7 @@ class FakePlatform : public rt::Platform {
   int MessageBox(std::string_view prompt, int style, std::string_view title) override {
     messageBoxes.push_back({std::string(prompt), style, std::string(title)});
     log.push_back("MessageBox");
+    if (duringMessageBox) duringMessageBox();
     return 1;
   }
   void ClipCursor(const rt::ClipRect* rect) override {
@@ -53,6 +55,8 @@ class FakePlatform : public rt::Platform {
   }
 
   rt::ScreenInfo screen;
+  // What happens while a message box is open (its nested event loop).
+  std::function<void()> duringMessageBox;
   std::map<std::string, rt::PixelRect> outerRects;
   std::vector<MessageBoxCall> messageBoxes;
   std::vector<std::optional<rt::ClipRect>> clips;

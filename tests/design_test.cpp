@@ -314,3 +314,49 @@ TEST(ControlArrays, ItemOutOfRangeIsError9) {
     }
   }
 }
+
+// Windows open where designed when they fit the work area of their screen, and
+// are moved the least distance inside when they do not; the evaluation window
+// moves as the main window did.
+TEST(Placement, DesignedWhereItFitsOtherwiseInsideTheWorkArea) {
+  const auto place = [](WindowPlacer& placer, const FormDesign& form, const ScreenInfo& screen, const PixelRect& area,
+                        FrameMargins frame = {},
+                        PixelPoint primary = {}) { return placer.Place(form, screen, primary, frame, area); };
+  {
+    WindowPlacer placer;
+    const ScreenInfo screen{1024, 768, 15, 15};
+    EXPECT_EQ(place(placer, quintarel::kFrmMainDesign, screen, {0, 0, 1024, 768}, {4, 23, 4, 4}),
+              (PixelPoint{221, 171}));
+    EXPECT_EQ(place(placer, quintarel::kFrmWinDesign, screen, {0, 0, 1024, 768}, {3, 17, 3, 3}),
+              (PixelPoint{347, 226}));
+  }
+  {
+    // Twice the scale on 1366 x 768: the main window would reach 816.
+    WindowPlacer placer;
+    const ScreenInfo screen{1366, 768, 7.5f, 7.5f};
+    EXPECT_EQ(place(placer, quintarel::kFrmMainDesign, screen, {0, 0, 1366, 768}), (PixelPoint{442, 294}));
+    EXPECT_EQ(placer.Wanted(quintarel::kFrmWinDesign, screen, {}), (PixelPoint{694, 404}));
+    EXPECT_EQ(place(placer, quintarel::kFrmWinDesign, screen, {0, 0, 1366, 768}), (PixelPoint{694, 404}));
+  }
+  {
+    // A frame and a panel count; a window larger than the area goes to its top-left.
+    WindowPlacer placer;
+    const ScreenInfo screen{800, 600, 7.5f, 7.5f};
+    EXPECT_EQ(place(placer, quintarel::kFrmMainDesign, screen, {0, 30, 800, 570}, {2, 20, 2, 2}), (PixelPoint{2, 124}));
+    // The evaluation window, moved alike, fits.
+    EXPECT_EQ(place(placer, quintarel::kFrmWinDesign, screen, {0, 30, 800, 570}, {2, 20, 2, 2}),
+              (PixelPoint{254, 234}));
+  }
+  {
+    // A primary screen to the right of another: designed places count from its corner.
+    WindowPlacer placer;
+    const ScreenInfo screen{1280, 1024, 15, 15};
+    EXPECT_EQ(placer.Wanted(quintarel::kFrmMainDesign, screen, {1920, 0}), (PixelPoint{2141, 171}));
+    EXPECT_EQ(place(placer, quintarel::kFrmMainDesign, screen, {1920, 0, 1280, 1024}, {}, {1920, 0}),
+              (PixelPoint{2141, 171}));
+    // Had the window still reached past the right edge, it would have been pulled in.
+    WindowPlacer narrow;
+    EXPECT_EQ(place(narrow, quintarel::kFrmMainDesign, screen, {1920, 0, 600, 1024}, {}, {1920, 0}),
+              (PixelPoint{2089, 171}));
+  }
+}

@@ -12,6 +12,7 @@ using namespace rt;
 using quintarel::ClipCursorToForm;
 using quintarel::FormClipRect;
 using quintarel::FrmWin;
+using quintarel::ScreenClipRect;
 using quintarel::UnclipCursor;
 using testing_support::ErrorNumberOf;
 using testing_support::Game;
@@ -63,22 +64,31 @@ TEST(Module1, FactorsAreUsedAsReadSoHighDpiStillMatchesTheWindow) {
   ClipCursorToForm(game.main());
   ASSERT_EQ(game.platform.clips.size(), 1u);
   EXPECT_EQ(game.platform.clips[0], (ClipRect{100, 80, 300, 200}));
+  EXPECT_EQ(ScreenClipRect(2560 * 7.5, 1600 * 7.5, 7.5, 7.5), (ClipRect{0, 0, 2560, 1600}));
+  EXPECT_EQ(ScreenClipRect(1366 * 7.5f, 768 * 7.5f, 7.5f, 7.5f), (ClipRect{0, 0, 1366, 768}));
   UnclipCursor(game.main());
-  EXPECT_EQ(game.platform.clips[1], (ClipRect{0, 0, 2560, 1600}));
+  EXPECT_EQ(game.platform.clips[1], std::nullopt);
 }
 
-TEST(Module1, UnclipCoversTheScreenWhateverFormItIsGiven) {
+// The whole screen is handed to the platform as a release: on a desktop of
+// several monitors a rectangle the size of the primary one would keep the
+// cursor there, even after the program has ended.
+TEST(Module1, UnclipReleasesWhateverFormItIsGiven) {
+  EXPECT_EQ(ScreenClipRect(15360, 11520, 15, 15), (ClipRect{0, 0, 1024, 768}));
+  EXPECT_EQ(ScreenClipRect(15360, 12288, 12, 12), (ClipRect{0, 0, 1280, 1024}));
   Game game;
   game.platform.screen = {1024, 768, 15, 15};
   game.platform.outerRects["frmMain"] = {-50, 10, 300, 200};
+  game.platform.log.clear();
+  ClipCursorToForm(game.main());
+  EXPECT_TRUE(game.runtime().CursorConfined());
   UnclipCursor(game.main());
+  EXPECT_FALSE(game.runtime().CursorConfined());
   UnclipCursor(game.project.frmWin());
-  ASSERT_EQ(game.platform.clips.size(), 2u);
-  EXPECT_EQ(game.platform.clips[0], (ClipRect{0, 0, 1024, 768}));
-  EXPECT_EQ(game.platform.clips[1], (ClipRect{0, 0, 1024, 768}));
   game.platform.screen = {1280, 1024, 12, 12};
   UnclipCursor(game.main());
-  EXPECT_EQ(game.platform.clips[2], (ClipRect{0, 0, 1280, 1024}));
+  EXPECT_EQ(game.platform.log,
+            (std::vector<std::string>{"ClipCursor", "ReleaseCursor", "ReleaseCursor", "ReleaseCursor"}));
 }
 
 TEST(Module1, AZeroFactorRaisesTheErrorAndLeavesTheConfinementAlone) {
@@ -157,8 +167,8 @@ TEST(Evaluation, OkAndTheCloseBoxReleaseTheCursorThenEnd) {
     else
       game.runtime().QueryUnload(game.win(), unload::FormControlMenu);
     ASSERT_EQ(game.platform.clips.size(), 2u);
-    EXPECT_EQ(game.platform.clips[1], (ClipRect{0, 0, 1024, 768}));
-    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"ClipCursor", "Quit"}));
+    EXPECT_EQ(game.platform.clips[1], std::nullopt);
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"ReleaseCursor", "Quit"}));
     EXPECT_EQ(game.platform.quits, 1);
     EXPECT_FALSE(game.runtime().CursorConfined());
     // Ended: further input reaches no handler.
@@ -207,4 +217,34 @@ TEST(Evaluation, AFaultAtTheFirstActivationColoursNothingAndClipsNothing) {
   EXPECT_EQ(game.platform.messageBoxes.size(), 1u);
   EXPECT_EQ(game.platform.quits, 1);
   EXPECT_EQ(Marks(game.project.frmWin()), std::vector<Color>(7, kMarkRed));
+}
+
+// A window destroyed by another program, or the session ending: nothing may
+// refuse or put off the closing, and no confinement outlives the program.
+TEST(Closing, NeitherRefusedNorPutOff) {
+  {
+    SCOPED_TRACE("session end while the message box is open");
+    Game game;
+    game.platform.duringMessageBox = [&] { game.runtime().Closing(game.main(), unload::AppWindows); };
+    game.platform.log.clear();
+    game.Click(game.main(), "lblClick1");
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"MessageBox", "Quit"}));
+    EXPECT_TRUE(game.runtime().Ended());
+    EXPECT_TRUE(game.main().RoundControls(1).click.Enabled());
+  }
+  {
+    SCOPED_TRACE("the held evaluation window destroyed");
+    FinishedGame game({true, false, false, false, false, false, false});
+    game.platform.log.clear();
+    game.runtime().Closing(game.win(), unload::FormControlMenu);
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"ReleaseCursor", "Quit"}));
+  }
+  {
+    SCOPED_TRACE("the held evaluation window, session end inside a handler");
+    FinishedGame game({true, false, false, false, false, false, false});
+    game.platform.duringMessageBox = [&] { game.runtime().Closing(game.win(), unload::AppWindows); };
+    game.platform.log.clear();
+    game.runtime().Run([&] { game.runtime().MsgBox("x", 16, "y"); });
+    EXPECT_EQ(game.platform.log, (std::vector<std::string>{"MessageBox", "ReleaseCursor", "Quit"}));
+  }
 }

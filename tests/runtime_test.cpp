@@ -179,7 +179,17 @@ TEST(Events, ACloseThatIsNeitherCancelledNorHandledEndsTheProgram) {
   EXPECT_EQ(f.platform.quits, 1);
 }
 
-TEST(Events, ConfinementCoveringTheScreenIsNoConfinement) {
+TEST(Events, AClosingThatCannotWaitEndsEvenWhereAHandlerWouldCancel) {
+  Fixture f;
+  f.a.Bind("", Event::QueryUnload, [](EventArgs& args) { args.cancel = 1; });
+  f.runtime.Closing(f.a, unload::FormControlMenu);
+  EXPECT_TRUE(f.runtime.Ended());
+  EXPECT_EQ(f.platform.quits, 1);
+  f.runtime.Closing(f.b, unload::AppWindows);
+  EXPECT_EQ(f.platform.quits, 1);
+}
+
+TEST(Events, ConfinementCoveringTheScreenIsARelease) {
   Fixture f;
   f.runtime.ClipCursor({0, 0, 1024, 768});
   EXPECT_FALSE(f.runtime.CursorConfined());
@@ -187,6 +197,7 @@ TEST(Events, ConfinementCoveringTheScreenIsNoConfinement) {
   EXPECT_TRUE(f.runtime.CursorConfined());
   f.runtime.ClipCursor({-5, -5, 2000, 2000});
   EXPECT_FALSE(f.runtime.CursorConfined());
+  EXPECT_EQ(f.platform.log, (std::vector<std::string>{"ReleaseCursor", "ClipCursor", "ReleaseCursor"}));
 }
 
 TEST(Properties, WritesAreRepaintedButAnUnchangedValueIsNot) {

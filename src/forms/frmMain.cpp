@@ -138,6 +138,46 @@ constexpr ControlDesign kControls[] = {
     {.name = "lblNumber", .container = "fraNumber", .left = 120, .top = 180, .width = 225, .height = 345,
      .backColor = kPink, .foreColor = kBlue, .font = &kVerdana1425},
 };
+
+// The whole game by keyboard: a digit chooses its number, as a click on its box;
+// Enter and Space play the round that is open now, as a click on its label.
+// After round 7 no round is open and they do nothing.
+using rt::Key;
+constexpr rt::KeyBinding kKeys[] = {
+    {Key::Digit1, "lblNoSelect1"}, {Key::Digit2, "lblNoSelect2"}, {Key::Digit3, "lblNoSelect3"},
+    {Key::Digit4, "lblNoSelect4"}, {Key::Digit5, "lblNoSelect5"}, {Key::Digit6, "lblNoSelect6"},
+    {Key::Digit7, "lblNoSelect7"},
+    {Key::Enter, "lblClick1"}, {Key::Enter, "lblClick2"}, {Key::Enter, "lblClick3"}, {Key::Enter, "lblClick4"},
+    {Key::Enter, "lblClick5"}, {Key::Enter, "lblClick6"}, {Key::Enter, "lblClick7"},
+    {Key::Space, "lblClick1"}, {Key::Space, "lblClick2"}, {Key::Space, "lblClick3"}, {Key::Space, "lblClick4"},
+    {Key::Space, "lblClick5"}, {Key::Space, "lblClick6"}, {Key::Space, "lblClick7"},
+};
+
+// A score label reads as the result its colour shows; before its round, as nothing.
+constexpr rt::Color kHitGreen = 0x0000C000;
+constexpr rt::Color kMissRed = 0x000000FF;
+constexpr rt::ColourText kResults[] = {{kHitGreen, "zásah"}, {kMissRed, "minutí"}};
+
+using R = rt::AccessibleRole;
+using V = rt::AccessibleValue;
+#define QUINTAREL_BOX(k) {.role = R::Button, .control = "lblNoSelect" #k, .label = "lblNoSelectNo" #k}
+#define QUINTAREL_ROUND(k)                                                                                  \
+  {.role = R::Button, .control = "lblClick" #k, .name = "Kolo " #k},                                        \
+  {.control = "lblNo" #k, .name = "Tažené číslo kola " #k, .value = V::Caption},                            \
+  {.control = "lblScore" #k, .name = "Výsledek kola " #k, .value = V::State, .states = kResults}
+
+// The controls a screen reader meets, in reading order.
+constexpr rt::AccessibleDesign kAccessible[] = {
+    QUINTAREL_BOX(1), QUINTAREL_BOX(2), QUINTAREL_BOX(3), QUINTAREL_BOX(4),
+    QUINTAREL_BOX(5), QUINTAREL_BOX(6), QUINTAREL_BOX(7),
+    {.control = "lblNumber", .label = "Label1", .value = V::Caption},
+    QUINTAREL_ROUND(1), QUINTAREL_ROUND(2), QUINTAREL_ROUND(3), QUINTAREL_ROUND(4),
+    QUINTAREL_ROUND(5), QUINTAREL_ROUND(6), QUINTAREL_ROUND(7),
+    {.control = "lblPercent", .label = "lblUspesnost", .value = V::Caption},
+};
+
+#undef QUINTAREL_BOX
+#undef QUINTAREL_ROUND
 // clang-format on
 
 rt::Control& Named(const rt::Form& form, const char* stem, int k) { return form.Ctl(stem + std::to_string(k)); }
@@ -158,6 +198,8 @@ const rt::FormDesign kFrmMainDesign{
     .clientWidth = 6465,
     .clientHeight = 3555,
     .controls = kControls,
+    .keys = kKeys,
+    .accessible = kAccessible,
 };
 
 FrmMain::FrmMain(rt::Runtime& runtime)

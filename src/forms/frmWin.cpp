@@ -83,6 +83,21 @@ constexpr ControlDesign kControls[] = {
      .backColor = kBack},
 };
 
+// The record as a screen reader meets it: a table of the rounds, its rows the
+// chosen and the drawn numbers.
+constexpr std::string_view kRowHeaders[] = {"lblVaseTipyText", "lblSpravneTipyText"};
+constexpr std::string_view kRows[] = {"lblVaseCislo", "lblSpravneCislo"};
+constexpr rt::AccessibleTable kRecord{.columnHeaders = "lblCisloText", .rowHeaders = kRowHeaders, .rows = kRows};
+
+using R = rt::AccessibleRole;
+using V = rt::AccessibleValue;
+constexpr rt::AccessibleDesign kAccessible[] = {
+    {.control = "lblUspesnost", .label = "lblUspesnostText", .value = V::Caption},
+    {.control = "lblSpravneOdhady", .label = "lblSpravneText", .value = V::Caption},
+    {.role = R::Table, .name = "Kola", .table = &kRecord},
+    {.role = R::Button, .control = "cmdOK"},
+};
+
 #undef QUINTAREL_MARK
 #undef QUINTAREL_ROUND_NUMBER
 #undef QUINTAREL_CELL
@@ -104,6 +119,7 @@ const rt::FormDesign kFrmWinDesign{
     .clientWidth = 2505,
     .clientHeight = 2265,
     .controls = kControls,
+    .accessible = kAccessible,
 };
 
 FrmWin::FrmWin(rt::Runtime& runtime)

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "runtime/Color.h"
+#include "runtime/Keys.h"
 
 // Design-time description of forms and their controls: the values a form has
 // when the runtime creates it. Backends read these through the runtime model.
@@ -58,6 +59,40 @@ struct ControlDesign {
   bool picture = false;  // an image showing the program's icon
 };
 
+// How assistive technology (a screen reader) meets a control.
+enum class AccessibleRole {
+  Button,  // pressable: a press clicks the control
+  Text,    // shows a value: a number, a rate or a result
+  Table,   // rows of control arrays, one member per column
+};
+
+// What a control's value reads as: nothing, its caption, or the text its back
+// colour stands for.
+enum class AccessibleValue { None, Caption, State };
+
+struct ColourText {
+  Color color = 0;
+  std::string_view text = {};
+};
+
+struct AccessibleTable {
+  std::string_view columnHeaders = {};                // control array: member i names column i
+  std::span<const std::string_view> rowHeaders = {};  // the labels naming the rows
+  std::span<const std::string_view> rows = {};        // control arrays: member i is the cell of column i
+};
+
+struct AccessibleDesign {
+  AccessibleRole role = AccessibleRole::Text;
+  std::string_view control = {};  // the control it stands for; a table has none
+  // Its name: this text, or else the caption of the label control, or else
+  // the control's own caption.
+  std::string_view name = {};
+  std::string_view label = {};
+  AccessibleValue value = AccessibleValue::None;
+  std::span<const ColourText> states = {};  // for AccessibleValue::State; other colours read as ""
+  const AccessibleTable* table = nullptr;
+};
+
 struct FormDesign {
   std::string_view name = {};
   std::string_view caption = {};
@@ -71,6 +106,9 @@ struct FormDesign {
   int clientLeft = 0, clientTop = 0, clientWidth = 0, clientHeight = 0;
   // Front to back within each container.
   std::span<const ControlDesign> controls;
+  // The window's keys, and its controls as a screen reader meets them.
+  std::span<const KeyBinding> keys = {};
+  std::span<const AccessibleDesign> accessible = {};
 };
 
 }  // namespace rt

@@ -57,6 +57,37 @@ PixelPoint ClientOrigin(const FormDesign& form, const ScreenInfo& screen) {
   return {TwipsToPixels(form.clientLeft, screen.twipsPerPixelX), TwipsToPixels(form.clientTop, screen.twipsPerPixelY)};
 }
 
+namespace {
+
+// The least move along one axis that puts [start, start + size) inside [lo, hi).
+int FitAxis(int start, int size, int lo, int hi) {
+  if (size >= hi - lo || start < lo) return lo;
+  return start + size > hi ? hi - size : start;
+}
+
+}  // namespace
+
+PixelPoint WindowPlacer::Wanted(const FormDesign& form, const ScreenInfo& screen, PixelPoint primaryOrigin) const {
+  const PixelPoint designed = ClientOrigin(form, screen);
+  return {primaryOrigin.x + designed.x + shift_.x, primaryOrigin.y + designed.y + shift_.y};
+}
+
+PixelPoint WindowPlacer::Place(const FormDesign& form, const ScreenInfo& screen, PixelPoint primaryOrigin,
+                               const FrameMargins& frame, const PixelRect& workArea) {
+  const PixelPoint wanted = Wanted(form, screen, primaryOrigin);
+  const PixelSize size = ClientSize(form, screen);
+  const int outerWidth = frame.left + size.width + frame.right;
+  const int outerHeight = frame.top + size.height + frame.bottom;
+  const PixelPoint placed{
+      FitAxis(wanted.x - frame.left, outerWidth, workArea.left, workArea.left + workArea.width) + frame.left,
+      FitAxis(wanted.y - frame.top, outerHeight, workArea.top, workArea.top + workArea.height) + frame.top};
+  if (!placedFirst_) {
+    placedFirst_ = true;
+    shift_ = {placed.x - wanted.x, placed.y - wanted.y};
+  }
+  return placed;
+}
+
 PixelRect ControlRect(const Control& control, const ScreenInfo& screen) {
   const ControlDesign& d = control.Design();
   const TwipsOrigin o = ContainerOrigin(control);
@@ -89,6 +120,22 @@ PixelRect ShapeBounds(const Control& shape, const ScreenInfo& screen) {
 
 int FontPixelHeight(const FontDesign& font, const ScreenInfo& screen) {
   return TwipsToPixels(font.size * 20.0, screen.twipsPerPixelY);
+}
+
+PixelRect PaintRect(const Control& control, const ScreenInfo& screen) {
+  const PixelRect r = ControlRect(control, screen);
+  int margin = 0;
+  if (control.Kind() == ControlKind::Line) {
+    // A border width counts pixels at 96 dpi (15 twips each); a backend may scale it.
+    const float finest = std::min(screen.twipsPerPixelX, screen.twipsPerPixelY);
+    if (finest > 0.0f) margin = static_cast<int>(std::ceil(std::max(1, control.BorderWidth()) * 15.0 / finest));
+  }
+  if (control.Kind() == ControlKind::Label) margin = std::max(1, FontPixelHeight(control.Font(), screen) / 4);
+  return {r.left - margin, r.top - margin, r.width + 2 * margin, r.height + 2 * margin};
+}
+
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height && b.top < a.top + a.height;
 }
 
 Control* HitTest(const Form& form, PixelPoint client, const ScreenInfo& screen) {

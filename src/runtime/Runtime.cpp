@@ -25,7 +25,11 @@ float Runtime::ScreenHeight() const {
 }
 
 int Runtime::MsgBox(std::string_view prompt, int style, std::string_view title) {
-  return platform_.MessageBox(prompt, style, title);
+  const int button = platform_.MessageBox(prompt, style, title);
+  // The program ended while the box was open (the session ended): the handler
+  // that asked goes no further.
+  if (ended_) throw ProgramEnded{};
+  return button;
 }
 
 void Runtime::End() {
@@ -50,7 +54,15 @@ void Runtime::ReleaseCursor() {
 
 void Runtime::ClipCursor(const ClipRect& rect) {
   const ScreenInfo screen = Metrics();
-  confined_ = !(rect.left <= 0 && rect.top <= 0 && rect.right >= screen.widthPx && rect.bottom >= screen.heightPx);
+  if (rect.left <= 0 && rect.top <= 0 && rect.right >= screen.widthPx && rect.bottom >= screen.heightPx) {
+    // The whole screen means "free the cursor". Passed on as a rectangle, it
+    // would keep the cursor on the primary monitor of a larger desktop, even
+    // after the program has ended.
+    confined_ = false;
+    platform_.ClipCursor(nullptr);
+    return;
+  }
+  confined_ = true;
   platform_.ClipCursor(&rect);
 }
 
@@ -146,6 +158,18 @@ void Runtime::Click(Control& control) {
   Raise(control.Parent(), &control, Event::Click, args);
 }
 
+void Runtime::KeyPress(Form& form, const KeyStroke& stroke) {
+  if (ended_ || Busy() || stroke.repeat) return;
+  if ((stroke.modifiers & (keymod::Control | keymod::Alt | keymod::System)) != 0) return;
+  for (const KeyBinding& binding : form.Design().keys) {
+    if (binding.key != stroke.key) continue;
+    Control& control = form.Ctl(binding.control);
+    if (!control.Enabled() || !control.Visible()) continue;
+    Click(control);
+    return;
+  }
+}
+
 void Runtime::Activated(Form& form) {
   if (ended_ || !form.Visible()) return;
   MakeActive(form);
@@ -159,6 +183,16 @@ void Runtime::QueryUnload(Form& form, int unloadMode) {
   // A program whose handler neither cancels nor ends still closes: with one game
   // per run there is nothing to go back to.
   if (!ended_ && args.cancel == 0) Stop();
+}
+
+void Runtime::Closing(Form& form, int unloadMode) {
+  if (ended_) return;
+  if (Busy()) {
+    Stop();
+    return;
+  }
+  QueryUnload(form, unloadMode);
+  if (!ended_) Stop();
 }
 
 }  // namespace rt

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "runtime/Form.h"
+#include "runtime/Keys.h"
 #include "runtime/Platform.h"
 #include "runtime/Rnd.h"
 
@@ -58,12 +59,22 @@ class Runtime {
   // the nested loop of a modal message box) are dropped.
   void MouseDown(Form& form, PixelPoint client);
   void MouseUp(Form& form, PixelPoint client);
-  // A command button pressed by mouse or keyboard.
+  // A command button pressed by mouse or keyboard, or a control pressed through
+  // assistive technology.
   void Click(Control& control);
+  // A key pressed on the form's window: it clicks the control the form's design
+  // binds to it. Keys held with Control, Alt or the system key, and the
+  // repeats of a held key, are no clicks.
+  void KeyPress(Form& form, const KeyStroke& stroke);
   // A window of the program became the active window.
   void Activated(Form& form);
   // The window is asked to close.
   void QueryUnload(Form& form, int unloadMode);
+  // The window is closing and nothing may refuse or put it off: someone else
+  // destroyed it, or the session is ending. Outside a handler its QueryUnload
+  // runs as for any close; inside one (a message box is open) the program ends
+  // at once. Either way the program has ended afterwards.
+  void Closing(Form& form, int unloadMode);
 
   bool Ended() const { return ended_; }
   bool Busy() const { return depth_ > 0; }

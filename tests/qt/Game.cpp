@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 #include "runtime/Conversions.h"
@@ -115,13 +116,18 @@ Reading ReadLabel(const QImage& client, const Layout& layout, const rt::Control&
   return reading;
 }
 
-Session::Session(std::uint64_t seed, int scale, bool windowManager)
-    : x_(std::make_unique<XServer>(1280 * scale, 1024 * scale)),
-      layout_(15.0f / static_cast<float>(scale)),
+Session::Session(std::uint64_t seed, double scale, bool windowManager, int screenWidth, int screenHeight)
+    : x_(std::make_unique<XServer>(screenWidth ? screenWidth : static_cast<int>(1280 * scale),
+                                   screenHeight ? screenHeight : static_cast<int>(1024 * scale))),
+      layout_(static_cast<float>(15.0 / scale)),
       draws_(ExpectedDraws(seed)) {
   if (windowManager) x_->StartWindowManager();
   std::vector<std::pair<std::string, std::string>> env{{"QUINTAREL_TEST_SEED", std::to_string(seed)}};
-  if (scale != 1) env.emplace_back("QT_SCALE_FACTOR", std::to_string(scale));
+  if (scale != 1) {
+    std::ostringstream factor;
+    factor << scale;
+    env.emplace_back("QT_SCALE_FACTOR", factor.str());
+  }
   program_ = std::make_unique<Program>(x_->Name(), env);
   main_ = x_->WaitWindow(" Quintarel");
   mainRect_ = x_->Geometry(main_);

@@ -56,7 +56,9 @@ Reading ReadLabel(const QImage& client, const Layout& layout, const rt::Control&
 // One running game on a private X server, driven by real pointer and keys.
 class Session {
  public:
-  explicit Session(std::uint64_t seed = 20261207, int scale = 1, bool windowManager = false);
+  // A screen of 1280 x 1024 logical pixels unless given in device pixels.
+  explicit Session(std::uint64_t seed = 20261207, double scale = 1, bool windowManager = false, int screenWidth = 0,
+                   int screenHeight = 0);
 
   XServer& X() { return *x_; }
   Program& Game() { return *program_; }

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,8 +220,14 @@ void XServer::MoveTo(int x, int y) const {
   Settle();
 }
 
-void XServer::MoveBy(int dx, int dy) const {
+void XServer::MoveBy(int dx, int dy, bool settle) const {
   XTestFakeRelativeMotionEvent(dpy_, dx, dy, CurrentTime);
+  XSync(dpy_, False);
+  if (settle) Settle();
+}
+
+void XServer::Button(bool down) const {
+  XTestFakeButtonEvent(dpy_, 1, down ? True : False, CurrentTime);
   XSync(dpy_, False);
   Settle();
 }
@@ -276,6 +283,11 @@ void XServer::CloseWindow(WindowId window) const {
   XSync(dpy_, False);
 }
 
+void XServer::DestroyWindow(WindowId window) const {
+  XDestroyWindow(dpy_, window);
+  XSync(dpy_, False);
+}
+
 void XServer::Focus(WindowId window) const {
   XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
   XSync(dpy_, False);
@@ -319,7 +331,7 @@ void XServer::Activate(WindowId window) const {
   event.xclient.window = window;
   event.xclient.message_type = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = 2;  // asked for by a pager: the user's own request
+  event.xclient.data.l[0] = 2;  // from a pager: the user asked for it
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(dpy_, False);
@@ -367,6 +379,71 @@ bool XServer::PopupShown() const {
   return shown;
 }
 
+void XServer::SwitchDesktop(int desktop) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = DefaultRootWindow(dpy_);
+  event.xclient.message_type = XInternAtom(dpy_, "_NET_CURRENT_DESKTOP", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = desktop;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy_, False);
+  Settle();
+}
+
+bool XServer::RepaintWhole(WindowId window) const {
+  constexpr unsigned long kScribble = 0x010203;  // a colour the game never paints
+  const Rect r = Geometry(window);
+  // Scribbled over before each resize, so that the paint after it shows.
+  const auto resize = [&](int width) {
+    GC gc = XCreateGC(dpy_, window, 0, nullptr);
+    XSetForeground(dpy_, gc, kScribble);
+    XFillRectangle(dpy_, window, gc, 0, 0, static_cast<unsigned>(r.width), static_cast<unsigned>(r.height));
+    XFreeGC(dpy_, gc);
+    XResizeWindow(dpy_, window, static_cast<unsigned>(width), static_cast<unsigned>(r.height));
+    XSync(dpy_, False);
+    return WaitUntil([&] {
+      const QImage shot = Grab(r);
+      for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+          if ((shot.pixel(x, y) & 0xFFFFFFu) == kScribble) return false;
+      return true;
+    });
+  };
+  return resize(r.width + 8) && resize(r.width) && Geometry(window).width == r.width;
+}
+
+int XServer::MappedTopLevels() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return 0;
+  int mapped = 0;
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    mapped += XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return mapped;
+}
+
+Rect XServer::Frame(WindowId window) const {
+  const Rect client = Geometry(window);
+  const std::vector<unsigned long> e = Property(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom
+  if (e.size() != 4) return client;
+  const int left = static_cast<int>(e[0]), right = static_cast<int>(e[1]);
+  const int top = static_cast<int>(e[2]), bottom = static_cast<int>(e[3]);
+  return {client.x - left, client.y - top, client.width + left + right, client.height + top + bottom};
+}
+
+bool XServer::OtherClientCanGrab() const {
+  const int status = XGrabPointer(dpy_, DefaultRootWindow(dpy_), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                                  None, None, CurrentTime);
+  XUngrabPointer(dpy_, CurrentTime);
+  XSync(dpy_, False);
+  return status == GrabSuccess;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (true) {
@@ -377,7 +454,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 Program::Program(const std::string& display, const std::vector<std::pair<std::string, std::string>>& env,
-                 bool keepDisplay) {
+                 bool keepDisplay, int user) {
   char path[] = "/tmp/quintarel-stderr-XXXXXX";
   const int fd = mkstemp(path);
   stderrPath_ = path;
@@ -389,6 +466,9 @@ Program::Program(const std::string& display, const std::vector<std::pair<std::st
       unsetenv(name);
     if (keepDisplay) setenv("DISPLAY", display.c_str(), 1);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    if (user >= 0 && getuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 || setuid(static_cast<uid_t>(user)) != 0))
+      _exit(126);
     execl(QUINTAREL_PROGRAM, QUINTAREL_PROGRAM, static_cast<char*>(nullptr));
     _exit(127);
   }

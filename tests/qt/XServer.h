@@ -54,23 +54,39 @@ class XServer {
   Rgb Pixel(int x, int y) const;
 
   void MoveTo(int x, int y) const;
-  void MoveBy(int dx, int dy) const;
+  // Relative motion, as a mouse makes; settle: give the program time to react.
+  void MoveBy(int dx, int dy, bool settle = true) const;
+  void Button(bool down) const;
   void Click(int x, int y) const;
   void Key(const char* keysym) const;
   void KeyWith(const char* modifier, const char* keysym) const;
   void PointerAt(int& x, int& y) const;
   void CloseWindow(WindowId window) const;
+  // What `xdotool windowclose` does: another client destroys the window.
+  void DestroyWindow(WindowId window) const;
   // What a window manager does without one: give the keyboard focus, move.
   void Focus(WindowId window) const;
   void Move(WindowId window, int x, int y) const;  // WM_DELETE_WINDOW, as the close box sends it
+  // What a desktop asks of a window manager: iconify, and activate (restoring).
+  void Iconify(WindowId window) const;
+  void Activate(WindowId window) const;
+  void SwitchDesktop(int desktop) const;
+  // Makes the window paint all of itself anew, as only a new size does (Qt keeps
+  // what it painted and just shows it again when exposed): a few pixels wider
+  // and back, which a bare server allows a fixed-size window too. True once it
+  // is back at its size and painted whole.
+  bool RepaintWhole(WindowId window) const;
+  // How many windows lie mapped on the root: one more while a menu is open.
+  int MappedTopLevels() const;
+  // The window with the window manager's frame (_NET_FRAME_EXTENTS) round it.
+  Rect Frame(WindowId window) const;
+  // Whether another client's active pointer grab succeeds now; it is let go at once.
+  bool OtherClientCanGrab() const;
 
-  // For the storms: a button held or let go, the focus, and the window
-  // manager's own requests (ICCCM iconify, EWMH activation as a pager asks).
+  // For the storms: any button or key held or let go, and the focus.
   void Button(int button, bool down) const;
   void KeyHeld(const char* keysym, bool down) const;
   WindowId FocusedWindow() const;
-  void Iconify(WindowId window) const;
-  void Activate(WindowId window) const;
   // Every titled top-level window, shown or not (iconified, never mapped):
   // its WM_STATE is -1 when it has none, 1 normal, 3 iconic.
   struct Client {
@@ -96,8 +112,9 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // The game, started as the user starts it, on the test's display.
 class Program {
  public:
+  // user: the user it runs as when the test runs as root, -1 for the test's own.
   Program(const std::string& display, const std::vector<std::pair<std::string, std::string>>& env,
-          bool keepDisplay = true);
+          bool keepDisplay = true, int user = -1);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

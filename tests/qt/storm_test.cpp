@@ -78,7 +78,6 @@ class Storm {
   int Random(int from, int to) { return std::uniform_int_distribution<int>(from, to)(rng_); }
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
   View Observe() const;
-  Rect Outer(WindowId window) const;
   std::optional<rt::PixelPoint> PointOn(const std::string& form, const rt::Control* control = nullptr);
 
   void Start();
@@ -116,16 +115,6 @@ class Storm {
   long rss_ = 0, firstRss_ = 0, lastRss_ = 0, maxRss_ = 0;
 };
 
-Rect Storm::Outer(WindowId window) const {
-  Rect r = x_.Geometry(window);
-  // Left, right, top, bottom of the frame, when a window manager gave it one.
-  const std::vector<unsigned long> e = x_.Property(window, "_NET_FRAME_EXTENTS");
-  if (e.size() == 4)
-    r = {r.x - static_cast<int>(e[0]), r.y - static_cast<int>(e[2]), r.width + static_cast<int>(e[0] + e[1]),
-         r.height + static_cast<int>(e[2] + e[3])};
-  return r;
-}
-
 Storm::View Storm::Observe() const {
   View v;
   for (const XServer::Client& c : x_.Clients()) {
@@ -145,7 +134,7 @@ Storm::View Storm::Observe() const {
   if (v.main) v.mainRect = x_.Geometry(*v.main);
   if (v.win) {
     v.winRect = x_.Geometry(*v.win);
-    v.winOuter = Outer(*v.win);
+    v.winOuter = x_.Frame(*v.win);
     v.winActive = (wm_ ? x_.ActiveWindow() : x_.FocusedWindow()) == *v.win;
   }
   return v;

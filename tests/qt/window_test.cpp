@@ -185,6 +185,31 @@ TEST(Game, MessageBoxWithoutChoiceChangesNothing) {
   EXPECT_EQ(s.MainPixel(s.ScorePoint(1)), kHitGreen);
 }
 
+// A change repaints only what the control covers: after a game's changes (a
+// caption, a colour, enabling, in and out of a frame) the window looks exactly
+// as when painted whole, at a whole and at a fractional scale.
+TEST(Game, ChangesRepaintAsTheWholeWindowWould) {
+  for (const double scale : {1.0, 1.5}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    Session s(20261207, scale);
+    for (int k = 1; k <= 3; ++k) {
+      s.Select(k + 2, k % 2 == 0);
+      s.PlayRound(k);
+    }
+    s.Select(7);
+    std::this_thread::sleep_for(200ms);
+    const QImage changed = s.MainShot();
+    ASSERT_TRUE(s.X().RepaintWhole(s.MainWindow())) << "the window never painted itself anew";
+    const QImage whole = s.MainShot();
+    int differing = 0;
+    for (int y = 0; y < whole.height(); ++y)
+      for (int x = 0; x < whole.width(); ++x)
+        if (whole.pixel(x, y) != changed.pixel(x, y) && differing++ == 0)
+          ADD_FAILURE() << "first at " << x << ", " << y;
+    EXPECT_EQ(differing, 0) << "pixels that only a whole repaint got right";
+  }
+}
+
 TEST(Game, LaterRoundsWaitTheirTurn) {
   Session s;
   const quintarel::FrmMain& main = s.Lay().Main();
@@ -270,26 +295,102 @@ TEST(Game, WholeGameByClicks) {
               "Správné odhady:", "caption");
 }
 
+// The same seeded game by keys alone and by the mouse: the same screens. Under a
+// window manager, which gives the main window back the keyboard when the
+// message box closes.
+TEST(Game, WholeGameByKeysIsTheGameByMouse) {
+  constexpr std::uint64_t kSeed = 20261207;
+  Session keys(kSeed, 1, true);
+  XServer& x = keys.X();
+  const Layout& lay = keys.Lay();
+  const auto chosen = [&] { return ReadLabel(keys.MainShot(), lay, lay.Main().lblNumber, kPink, Digits(1, 7)).text; };
+  // No control takes the focus: the keys go to the window itself.
+  x.Key("Return");
+  const WindowId box = x.WaitWindow("Chyba!");
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == box; })) << "the box has no focus";
+  x.Key("3");  // not for the box, and dropped by the main window while the box is up
+  x.Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !x.FindWindow("Chyba!"); })) << "Enter did not close the box";
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == keys.MainWindow(); }));
+  EXPECT_EQ(chosen(), "");
+  // The keypad's digits (with Num Lock) choose as the top row's do.
+  x.Key("Num_Lock");
+  x.Key("KP_5");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "5"; })) << "keypad 5";
+  x.Key("Num_Lock");
+  x.Key("3");
+  ASSERT_TRUE(WaitUntil([&] { return chosen() == "3"; })) << "3";
+  for (int k = 1; k <= 7; ++k) {
+    x.Key(k == 7 ? "space" : k == 4 ? "KP_Enter" : "Return");
+    ASSERT_TRUE(WaitUntil([&] { return keys.MainPixel(keys.ScorePoint(k)) != kWhite; })) << "round " << k;
+    const bool hit = keys.Draws()[static_cast<std::size_t>(k - 1)] == 3;
+    EXPECT_EQ(keys.MainPixel(keys.ScorePoint(k)), hit ? kHitGreen : kMissRed) << "round " << k;
+  }
+  const WindowId keyWin = x.WaitWindow("Vyhodnocení");
+  const Rect keyRect = x.Geometry(keyWin);
+  ASSERT_TRUE(WaitUntil([&] { return x.Pixel(keyRect.x + 2, keyRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  const QImage keyMain = keys.MainShot(), keyEval = x.Grab(keyRect);
+
+  Session mouse(kSeed, 1, true);
+  mouse.ClickMain(mouse.Lay().Main().Ctl("lblClick1"));
+  mouse.X().WaitWindow("Chyba!");
+  mouse.X().Key("Return");
+  ASSERT_TRUE(WaitUntil([&] { return !mouse.X().FindWindow("Chyba!"); }));
+  mouse.Select(3);
+  for (int k = 1; k <= 7; ++k) mouse.PlayRound(k);
+  const WindowId mouseWin = mouse.X().WaitWindow("Vyhodnocení");
+  const Rect mouseRect = mouse.X().Geometry(mouseWin);
+  ASSERT_TRUE(WaitUntil([&] { return mouse.X().Pixel(mouseRect.x + 2, mouseRect.y + 2) == kFace; }));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_TRUE(mouse.MainShot() == keyMain) << "the main windows differ";
+  EXPECT_TRUE(mouse.X().Grab(mouseRect) == keyEval) << "the evaluation windows differ";
+
+  // After round 7 Enter goes to the evaluation window's OK.
+  x.Key("Return");
+  const std::optional<int> status = keys.Game().WaitExit();
+  ASSERT_TRUE(status) << "Enter did not press OK";
+  EXPECT_EQ(*status, 0);
+}
+
 // --- The evaluation window holds the pointer ------------------------------------
 
+struct Point {
+  int x = 0, y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Point& p) { return out << "(" << p.x << ", " << p.y << ")"; }
+
+Point PointerOf(const XServer& x) {
+  Point p;
+  x.PointerAt(p.x, p.y);
+  return p;
+}
+
+// A mouse's relative motion stops at the held rectangle's edges at once, with
+// nothing to pull it back; absolute motion (a tablet, a touch screen) and other
+// programs' warps are pulled back to the nearest point inside within 100 ms.
 void ExpectConfined(XServer& x, const Rect& r) {
-  int px = 0, py = 0;
-  x.MoveTo(0, 0);
-  x.PointerAt(px, py);
-  EXPECT_EQ(px, r.x);
-  EXPECT_EQ(py, r.y);
-  x.MoveTo(4000, 4000);
-  x.PointerAt(px, py);
-  EXPECT_EQ(px, r.x + r.width - 1);
-  EXPECT_EQ(py, r.y + r.height - 1);
-  x.MoveBy(-3000, -3000);
-  x.PointerAt(px, py);
-  EXPECT_EQ(px, r.x);
-  EXPECT_EQ(py, r.y);
-  x.MoveBy(2500, 20);
-  x.PointerAt(px, py);
-  EXPECT_EQ(px, r.x + r.width - 1);
-  EXPECT_EQ(py, r.y + 20);
+  const int right = r.x + r.width - 1, bottom = r.y + r.height - 1;
+  const Point centre{r.x + r.width / 2, r.y + r.height / 2};
+  x.MoveTo(centre.x, centre.y);
+  ASSERT_TRUE(WaitUntil([&] { return PointerOf(x) == centre; }, 1s)) << "the centre is not inside";
+  struct Step {
+    int dx, dy;
+    Point stop;
+  };
+  for (const Step& step : {Step{-4000, 0, {r.x, centre.y}}, Step{4000, 4000, {right, bottom}},
+                           Step{-3000, -3000, {r.x, r.y}}, Step{2500, 20, {right, r.y + 20}}}) {
+    x.MoveBy(step.dx, step.dy, false);
+    EXPECT_EQ(PointerOf(x), step.stop) << "relative motion by " << step.dx << ", " << step.dy;
+  }
+  for (const Point& to : {Point{5, 5}, Point{4000, 4000}}) {
+    const Point inside{std::clamp(to.x, r.x, right), std::clamp(to.y, r.y, bottom)};
+    x.MoveTo(to.x, to.y);
+    EXPECT_TRUE(WaitUntil([&] { return PointerOf(x) == inside; }, 100ms))
+        << "absolute motion to " << to << " is at " << PointerOf(x) << ", not pulled back to " << inside;
+  }
 }
 
 // Whether the pointer, pushed towards the screen's top-left corner, comes to
@@ -303,12 +404,16 @@ bool HeldAt(XServer& x, const Rect& r) {
   });
 }
 
-void ExpectFree(XServer& x) {
-  int px = -1, py = -1;
+bool IsFree(XServer& x) {
   x.MoveTo(3, 4);
-  x.PointerAt(px, py);
-  EXPECT_EQ(px, 3);
-  EXPECT_EQ(py, 4);
+  return PointerOf(x) == Point{3, 4};
+}
+
+void ExpectFree(XServer& x) {
+  EXPECT_TRUE(IsFree(x));
+  // Not merely a pull-back that has not come yet.
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(PointerOf(x), (Point{3, 4}));
 }
 
 // The program ended with status 0 and left the pointer free.
@@ -404,6 +509,30 @@ TEST(Closing, EitherWindowDuringEvaluationEndsAndFreesThePointer) {
   }
 }
 
+// Another program destroying a window ends the game as its close box would: no
+// process without windows, no pointer held over nothing.
+TEST(Closing, WindowDestroyedFromOutsideEnds) {
+  {
+    SCOPED_TRACE("main window mid-game");
+    Session s;
+    s.Select(4);
+    s.PlayRound(1);
+    s.X().DestroyWindow(s.MainWindow());
+    const std::optional<int> status = s.Game().WaitExit();
+    ASSERT_TRUE(status) << "the program runs on without its window";
+    EXPECT_EQ(s.Game().Stderr(), "");
+    EXPECT_EQ(*status, 0);
+  }
+  {
+    SCOPED_TRACE("evaluation window while it holds");
+    Session s;
+    const WindowId win = s.PlayGame({false, false, true, false, false, false, false});
+    ASSERT_TRUE(HeldAt(s.X(), s.X().Geometry(win)));
+    s.X().DestroyWindow(win);
+    ExpectEndedAndFree(s);
+  }
+}
+
 // --- Under a window manager ----------------------------------------------------
 
 // Alt+F4 is the window manager's key: on a loaded machine openbox now and then
@@ -453,6 +582,70 @@ TEST(WindowManager, FrameIsHeldAndAltF4Closes) {
   }
 }
 
+// The hold is ClipCursor's, not a grab: the frame inside it works with the mouse
+// (title bar, close box), other programs can still grab the pointer and the
+// window menu comes and goes without ending the hold, and an iconified window,
+// or one on another desktop, frees the pointer until it is back.
+TEST(WindowManager, HoldLeavesTheDesktopWorking) {
+  Session s(20261207, 1, true);
+  XServer& x = s.X();
+  const WindowId win = s.PlayGame({true, false, false, false, false, false, true});
+  const Rect frame = x.Frame(win);
+  ASSERT_GT(frame.height, x.Geometry(win).height) << "no title bar";
+  ASSERT_TRUE(HeldAt(x, frame)) << "the pointer is not held to the frame";
+  ExpectConfined(x, frame);
+
+  EXPECT_TRUE(x.OtherClientCanGrab()) << "the hold keeps other programs from grabbing the pointer";
+  ExpectConfined(x, frame);
+
+  const Rect client = x.Geometry(win);
+  x.MoveTo(client.x + 5, client.y + 5);
+  ASSERT_TRUE(WaitUntil([&] { return x.ActiveWindow() == win; })) << "evaluation window not active";
+  const int windows = x.MappedTopLevels();
+  x.KeyWith("Alt_L", "space");
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() > windows; })) << "no window menu";
+  x.Key("Escape");
+  ASSERT_TRUE(WaitUntil([&] { return x.MappedTopLevels() == windows; })) << "the window menu stays";
+  ExpectConfined(x, frame);
+
+  x.Iconify(win);
+  EXPECT_TRUE(WaitUntil([&] { return IsFree(x); }, 2s)) << "an iconified window still holds the pointer";
+  ExpectFree(x);
+  x.Activate(win);
+  ASSERT_TRUE(WaitUntil([&] { return x.FindWindow("Vyhodnocení").has_value(); }));
+  ASSERT_TRUE(HeldAt(x, frame)) << "restored, the window does not hold the pointer again";
+  ASSERT_TRUE(WaitUntil([&] { return x.Frame(win).x == frame.x && x.Frame(win).y == frame.y; }));
+  x.SwitchDesktop(1);
+  EXPECT_TRUE(WaitUntil([&] { return IsFree(x); }, 2s)) << "held over another desktop";
+  x.SwitchDesktop(0);
+  ASSERT_TRUE(HeldAt(x, frame)) << "back on its desktop, the window does not hold the pointer again";
+  const Rect held = frame;
+
+  // The title bar drags the window; the hold stays where it was taken.
+  const int title = (held.y + x.Geometry(win).y) / 2;
+  x.MoveTo(held.x + held.width / 2, held.y + held.height / 2);
+  x.MoveBy(0, title - (held.y + held.height / 2));
+  ASSERT_EQ(PointerOf(x), (Point{held.x + held.width / 2, title}));
+  const int before = x.Geometry(win).x;
+  x.Button(true);
+  for (int i = 0; i < 8; ++i) x.MoveBy(-5, 0);
+  x.Button(false);
+  EXPECT_TRUE(WaitUntil([&] { return x.Geometry(win).x == before - 40; }))
+      << "the title bar did not drag the window: x " << x.Geometry(win).x << ", was " << before;
+  ExpectConfined(x, held);
+
+  // The close box (openbox puts it at the right end of the title bar), reached
+  // by the mouse's relative motion, ends the game and frees the pointer.
+  const Rect moved = x.Frame(win);
+  const Point close{moved.x + moved.width - 12, title};
+  const Point from = PointerOf(x);
+  x.MoveBy(close.x - from.x, close.y - from.y);
+  ASSERT_EQ(PointerOf(x), close);
+  x.Button(true);
+  x.Button(false);
+  ExpectEndedAndFree(s);
+}
+
 // --- Scale and start-up -------------------------------------------------------
 
 // At twice the scale everything is twice as large in device pixels, and the
@@ -480,6 +673,53 @@ TEST(Scaling, TwiceTheScale) {
   const std::optional<int> status = s.Game().WaitExit();
   ASSERT_TRUE(status);
   EXPECT_EQ(*status, 0);
+}
+
+// A window that would reach past the screen opens moved inside it; where both
+// fit, they open exactly where designed.
+TEST(Scaling, WindowsOpenOnTheScreen) {
+  {
+    SCOPED_TRACE("twice the scale on 1366 x 768");
+    Session s(20261207, 2, false, 1366, 768);
+    const Rect main = s.MainRect();
+    EXPECT_EQ(main.x, 442);
+    EXPECT_EQ(main.y + main.height, 768) << "moved up by the least distance";
+    const WindowId win = s.PlayGame({true, true, true, false, false, false, false});
+    const Rect r = s.X().Geometry(win);
+    EXPECT_GE(r.x, 0);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.x + r.width, 1366);
+    EXPECT_LE(r.y + r.height, 768);
+    EXPECT_EQ(r.x - main.x, 694 - 442) << "the evaluation window keeps its place over the main window";
+    EXPECT_EQ(r.y - main.y, 452 - 342);
+    ASSERT_TRUE(HeldAt(s.X(), r));
+    ExpectConfined(s.X(), r);
+    s.X().Key("Return");
+    ExpectEndedAndFree(s);
+  }
+  {
+    SCOPED_TRACE("96 dpi on 1024 x 768");
+    Session s(20261207, 1, false, 1024, 768);
+    EXPECT_EQ(s.MainRect().x, 221);
+    EXPECT_EQ(s.MainRect().y, 171);
+    const Rect r = s.X().Geometry(s.PlayGame({false, false, false, false, false, false, false}));
+    EXPECT_EQ(r.x, 347);
+    EXPECT_EQ(r.y, 226);
+  }
+}
+
+// At fractional scales the held rectangle is the window's own to the pixel.
+TEST(Scaling, FractionalScalesHoldTheWindowsRectangle) {
+  for (const double scale : {1.25, 1.5, 1.75}) {
+    SCOPED_TRACE(scale);
+    Session s(20261207, scale, false, 2048, 1536);
+    const WindowId win = s.PlayGame({false, true, false, false, false, false, false});
+    const Rect r = s.X().Geometry(win);
+    ASSERT_TRUE(HeldAt(s.X(), r)) << "not held to " << r.x << "," << r.y;
+    ExpectConfined(s.X(), r);
+    s.X().Key("Return");
+    ExpectEndedAndFree(s);
+  }
 }
 
 // No display, an unreachable one, or a platform that cannot start: one line on

@@ -4,7 +4,8 @@
     e2e_test.py GROUP        StartState | MessageBox | WholeGame | Keyboard | Closing
 
 The game runs in the Wine desktop that the build tree's Wine prefix gives it (a
-1280 x 1024 screen at 96 dpi, so 15 twips per pixel). Clicks and keys are real
+1280 x 1024 screen at 96 dpi, so 15 twips per pixel; the HighDpi group changes
+both). Clicks and keys are real
 X input (xdotool); what is painted is read back from screenshots of the X
 screen (ImageMagick's import); what only the system knows (the cursor clip,
 window rectangles and styles, the focus, the message box) comes from
@@ -27,8 +28,12 @@ PROBE = os.environ["QUINTAREL_PROBE"]
 WINE = os.environ["QUINTAREL_WINE"]
 ICON_TXT = os.environ["QUINTAREL_ICON_TXT"]
 
-SCREEN = (1280, 1024)
+X_SCREEN = (1280, 1024)  # the X server's, which the screenshots cover
+SCREEN = X_SCREEN  # the Wine desktop's; the HighDpi group changes it
 TWIPS_PER_PIXEL = 15  # 96 dpi; the HighDpi group changes it
+# How far the game moved its main window (and so the evaluation window) from
+# the designed place, to fit it on the screen: set as each game starts.
+SHIFT = (0, 0)
 MAIN_TITLE = " Quintarel"
 WIN_TITLE = "Vyhodnocení"
 # Where the designs open the two client areas, in twips of the screen.
@@ -94,12 +99,12 @@ def size(client):
 
 def on_main(x, y):
     o = origin(MAIN_CLIENT)
-    return (o[0] + px(x), o[1] + px(y))
+    return (o[0] + SHIFT[0] + px(x), o[1] + SHIFT[1] + px(y))
 
 
 def on_win(x, y):
     o = origin(WIN_CLIENT)
-    return (o[0] + px(x), o[1] + px(y))
+    return (o[0] + SHIFT[0] + px(x), o[1] + SHIFT[1] + px(y))
 
 
 def main_box(left, top, width, height):
@@ -174,6 +179,14 @@ def clip():
     return rect
 
 
+def push(point):
+    """Moves the pointer there, as a user (X) and as a program (SetCursorPos)
+    would; returns where it ends up. Wine reads the position back from X, so
+    the two must not disagree."""
+    subprocess.run(["xdotool", "mousemove", str(point[0]), str(point[1])], check=True)
+    return numbers(one(probe("setpos", str(point[0]), str(point[1])), "pos"))
+
+
 def click(point):
     subprocess.run(["xdotool", "mousemove", str(point[0]), str(point[1]), "click", "1"], check=True)
     time.sleep(0.15)
@@ -190,7 +203,7 @@ class Shot:
     def __init__(self):
         data = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], capture_output=True,
                               check=True, timeout=30).stdout
-        self.width, self.height = SCREEN
+        self.width, self.height = X_SCREEN
         assert len(data) == self.width * self.height * 3, "the X screen must be 1280 x 1024 x 24"
         self.data = data
 
@@ -245,7 +258,11 @@ class Game:
         env["QUINTAREL_WINEDEBUG"] = "-all,trace+cursor"
         self.trace = tempfile.TemporaryFile()
         self.process = subprocess.Popen([WINE, EXE], env=env, stdout=subprocess.DEVNULL, stderr=self.trace)
-        wait_for(lambda: probe("window", MAIN_TITLE).get("visible") == ["1"], timeout=60, what="the main window")
+        main = wait_for(lambda: (lambda w: w if w.get("visible") == ["1"] else None)(probe("window", MAIN_TITLE)),
+                        timeout=60, what="the main window")
+        global SHIFT
+        client = numbers(one(main, "client_origin"))
+        SHIFT = (client[0] - origin(MAIN_CLIENT)[0], client[1] - origin(MAIN_CLIENT)[1])
         # Let the first paint land.
         wait_for(lambda: Shot().pixel(on_main(3000, 700)) == PINK, what="the main window painted")
 
@@ -357,21 +374,32 @@ class GameCase(unittest.TestCase):
         rect = clip()
         self.assertEqual(rect, outer, "the cursor is held in the evaluation window's outer rectangle")
         self.assertEqual(self.game.clip_calls()[-1:], [outer], "by the program's own ClipCursor call")
-        self.assertEqual(numbers(one(probe("setpos", "2", "2"), "pos")), (outer[0], outer[1]))
-        self.assertEqual(numbers(one(probe("setpos", str(SCREEN[0] - 3), str(SCREEN[1] - 3)), "pos")),
-                         (outer[2] - 1, outer[3] - 1))
+        self.assertEqual(push((2, 2)), (outer[0], outer[1]))
+        self.assertEqual(push((SCREEN[0] - 3, SCREEN[1] - 3)), (outer[2] - 1, outer[3] - 1))
         # Back inside, on the window's caption.
-        probe("setpos", str((outer[0] + outer[2]) // 2), str(outer[1] + 5))
+        push(((outer[0] + outer[2]) // 2, outer[1] + 5))
         return outer
+
+    def end_session(self, *how):
+        """A logoff: every window of the game agrees at once, then is told."""
+        answers = probe("endsession", MAIN_TITLE, *how)
+        self.assertIn("Quintarel.frmMain", [line.split("|")[0] for line in answers.get("query", [])], answers)
+        for line in answers["query"]:
+            cls, sent, answer, ms = line.split("|")
+            self.assertEqual((sent, answer), ("1", "1"), f"{cls} lets the session end")
+            self.assertLess(int(ms), 2000, f"{cls} answers at once")
+        self.assertIn("ended", answers, "the session was told it ends")
 
     def check_released_and_ended(self):
         self.assertEqual(self.game.exit_code(), 0)
-        # The program freed the cursor itself before it ended: to the whole
-        # screen (UnclipCursor) or with no rectangle at all (the runtime).
-        last = self.game.clip_calls()[-1]
-        self.assertIn(last, (None, (0, 0, *SCREEN)), "the program's last ClipCursor call frees the cursor")
+        # The program freed the cursor itself before it ended, with no
+        # rectangle: a whole-screen one would keep the cursor on the primary
+        # monitor of a larger desktop, after the program too.
+        calls = self.game.clip_calls()
+        self.assertIsNone(calls[-1], "the program's last ClipCursor call frees the cursor")
+        self.assertNotIn((0, 0, *SCREEN), calls, "never passes the whole screen as a rectangle")
         self.assertEqual(clip(), (0, 0, *SCREEN), "the cursor is free again")
-        self.assertEqual(numbers(one(probe("setpos", "2", "2"), "pos")), (2, 2))
+        self.assertEqual(push((2, 2)), (2, 2))
 
 
 class StartState(GameCase):
@@ -575,6 +603,42 @@ class Keyboard(GameCase):
         self.check_released_and_ended()
 
 
+    def test_whole_game_by_keys(self):
+        """No number, Enter: the message box, which Enter closes; 3 (after 5 on
+        the keypad); six rounds by Enter (one the keypad's), the last by Space;
+        Enter presses OK. The draws and results are those of the same clicks."""
+        seed = self.SEED + 4  # rounds 3 and 6 draw 3
+        game = self.start(seed)
+        key("Return")
+        wait_for(lambda: one(probe("msgbox"), "found") == "1", what="the message box")
+        key("3")  # dropped: the main window is inside its handler
+        key("Return")
+        wait_for(lambda: one(probe("msgbox"), "found") == "0", what="the message box closed by Enter")
+        number = main_box(*LBL_NUMBER)
+        self.assertEqual(Shot().count(number, BLUE), 0, "no number chosen while the box was up")
+        subprocess.run(["xdotool", "key", "Num_Lock", "KP_5", "Num_Lock"], check=True)
+        five = wait_for(lambda: (lambda r: r if Shot().count(number, BLUE) > 10 else None)(Shot().region(number)),
+                        what="5 chosen on the keypad")
+        key("3")
+        wait_for(lambda: Shot().region(number) != five, what="3 chosen")
+        draws = {k: seeded_draw(seed, k) for k in range(1, 8)}
+        for k in range(1, 8):
+            key("space" if k == 7 else "KP_Enter" if k == 4 else "Return")
+            point = centre(*score_label(k))
+            colour = wait_for(lambda: (lambda c: c if c in (GREEN, RED) else None)(Shot().pixel(point)),
+                              what=f"round {k} scored")
+            self.assertEqual(colour, GREEN if draws[k] == 3 else RED, f"round {k}: drew {draws[k]}")
+        wait_for(lambda: "visible" in probe("window", WIN_TITLE), what="the evaluation window")
+        wait_for(lambda: Shot().pixel(on_win(100, 100)) == FACE, what="the evaluation window painted")
+        shot = Shot()
+        for i in range(7):
+            self.assertEqual(shot.pixel(mark_point(i)), GREEN if draws[i + 1] == 3 else LIGHT_RED, f"lblBarva({i})")
+        self.assertEqual(clip(), numbers(one(probe("window", WIN_TITLE), "outer")), "the cursor is held")
+        key("Return")
+        self.check_released_and_ended()
+        self.assertEqual(one(probe("msgbox"), "found"), "0")
+
+
 class Closing(GameCase):
     SEED = 777
 
@@ -595,13 +659,34 @@ class Closing(GameCase):
         click(point)
         self.check_released_and_ended()
 
+    def test_main_window_destroyed_mid_game(self):
+        game = self.start(self.SEED + 2)
+        self.choose(3, by_digit=True)
+        self.play_round(1)
+        # Destroyed without the program: it ends as if closed, no process
+        # without windows runs on.
+        self.assertEqual(one(probe("destroyed", MAIN_TITLE), "sent"), "1")
+        self.assertEqual(game.exit_code(), 0)
+
+    def test_session_end_during_the_message_box(self):
+        game = self.start()
+        click(centre(*ROUND_LABELS[1]))
+        wait_for(lambda: one(probe("msgbox"), "found") == "1", what="the message box")
+        # Another program refuses the logoff: the game goes on as it was.
+        self.end_session("refused")
+        time.sleep(0.5)
+        self.assertTrue(game.running())
+        self.assertEqual(one(probe("msgbox"), "found"), "1")
+        self.end_session()
+        self.assertEqual(game.exit_code(), 0)
+
 
 class HighDpi(GameCase):
     """At 144 and 192 dpi the game, per-monitor aware, lays out at 10 and 7.5
     twips per pixel, and the cursor is held to exactly the evaluation window."""
 
     @staticmethod
-    def set_dpi(dpi):
+    def set_dpi(dpi, desktop=X_SCREEN):
         Desktop.close()
         stop_wine()
         key = r"HKCU\Control Panel\Desktop"
@@ -610,9 +695,12 @@ class HighDpi(GameCase):
         else:
             command = ["reg", "delete", key, "/v", "LogPixels", "/f"]
         subprocess.run([WINE, *command], capture_output=True, timeout=60)
+        subprocess.run([WINE, "reg", "add", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Quintarel", "/d",
+                        "%dx%d" % desktop, "/f"], capture_output=True, timeout=60)
         stop_wine()
-        global TWIPS_PER_PIXEL
+        global TWIPS_PER_PIXEL, SCREEN
         TWIPS_PER_PIXEL = 1440 / (dpi or 96)
+        SCREEN = desktop
         Desktop.ensure()
 
     @classmethod
@@ -643,15 +731,48 @@ class HighDpi(GameCase):
 
     def test_192_dpi(self):
         # 7.5 twips per pixel: the factor is used as read, not rounded to 8.
-        self.play_at(192, 32, (442, 342, 862, 474), (694, 452, 334, 302))
+        # Designed at x = 442, the main window's frame would end at 1307: both
+        # windows open 27 pixels further left, the main window at the edge.
+        self.play_at(192, 32, (415, 342, 862, 474), (667, 452, 334, 302))
+
+    def test_192_dpi_on_a_small_screen(self):
+        # As designed, the main window would reach below a 768-pixel screen:
+        # it opens moved up by just that much, the evaluation window with it,
+        # and the cursor is held where the evaluation window really is.
+        self.set_dpi(192, (1366, 768))
+        self.start(33)
+        work = numbers(one(probe("screen"), "work"))
+
+        def inside(info):
+            outer = numbers(one(info, "outer"))
+            self.assertTrue(work[0] <= outer[0] and work[1] <= outer[1] and outer[2] <= work[2] and
+                            outer[3] <= work[3], f"{outer} inside the work area {work}")
+            return outer
+
+        info = probe("window", MAIN_TITLE)
+        self.assertEqual(inside(info)[3], work[3], "moved up no further than needed")
+        self.assertEqual(numbers(one(info, "client_size")), (862, 474))
+        moved = numbers(one(info, "client_origin"))
+        self.assertEqual(moved[0], 442, "not moved sideways")
+        self.assertLess(moved[1], 342)
+        self.play_game(33, hits={2, 3})
+        info = probe("window", WIN_TITLE)
+        inside(info)
+        self.assertEqual(numbers(one(info, "client_origin")), (694, 452 + moved[1] - 342),
+                         "at its designed place beside the main window")
+        self.check_confined()
+        # A logoff now ends the game and frees the cursor.
+        self.end_session()
+        self.check_released_and_ended()
 
 
 if __name__ == "__main__":
     if not os.environ.get("DISPLAY"):
         sys.exit("These tests need an X display of 1280 x 1024 x 24 (tools/test.sh starts an Xvfb).")
     group = sys.argv[1]
-    if group != "HighDpi" and one(probe("screen"), "dpi") != "96 96":
-        # An interrupted HighDpi run left its dpi in the prefix.
+    screen = probe("screen")
+    if group != "HighDpi" and (one(screen, "dpi"), one(screen, "size")) != ("96 96", "%d %d" % X_SCREEN):
+        # An interrupted HighDpi run left its dpi or desktop in the prefix.
         HighDpi.set_dpi(None)
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(globals()[group])
     try:

@@ -3,7 +3,7 @@
 // rectangles and styles, focus, the message box) and moves the cursor. One
 // command per run; results as key=value lines in UTF-8.
 //
-//   probe screen                 screen size and pixels per inch
+//   probe screen                 screen size, pixels per inch, the primary work area
 //   probe clip                   the cursor clip rectangle
 //   probe setpos X Y             SetCursorPos, then where the cursor is
 //   probe window TITLE           a top-level window: rectangles, styles, owner, focus
@@ -13,6 +13,13 @@
 //   probe switchto TITLE         the same as the taskbar does it: a disabled window's dialog instead
 //   probe move TITLE X Y         moves the window's outer rectangle to X, Y
 //   probe msgbox                 the message box: title, text, buttons, icon
+//   probe destroyed TITLE        tells the window it is being destroyed (only a
+//                                window's own thread can destroy it for real)
+//   probe endsession TITLE [refused]
+//                                a logoff, as the system sends it to the program
+//                                of that window: each top-level window asked,
+//                                then told whether the session ends (it does
+//                                if all agree, unless another program refused)
 //   probe menu                   whether a menu is open
 //   probe cursor                 where the cursor is
 //   probe minimize|restore TITLE asks the window to minimise or restore, as the taskbar does
@@ -182,6 +189,51 @@ int MessageBoxInfo() {
   return 0;
 }
 
+// Every top-level window of the process that owns the window titled so.
+std::vector<HWND> WindowsOfProcess(const wchar_t* title) {
+  struct Search {
+    DWORD process = 0;
+    std::vector<HWND> found;
+  } search;
+  GetWindowThreadProcessId(FindTopLevel(title), &search.process);
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        if (process == s->process) s->found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int EndSession(const wchar_t* title, bool refused) {
+  const std::vector<HWND> windows = WindowsOfProcess(title);
+  // One line per window: class|sent|answer|milliseconds.
+  bool agreed = true;
+  for (HWND hwnd : windows) {
+    const std::string cls = Narrow(ClassOf(hwnd));
+    DWORD_PTR answer = 0;
+    const DWORD start = GetTickCount();
+    const LRESULT sent = SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                             SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &answer);
+    std::printf("query=%s|%d|%lld|%lu\n", cls.c_str(), sent ? 1 : 0, static_cast<long long>(answer),
+                GetTickCount() - start);
+    agreed = agreed && sent && answer;
+  }
+  if (!agreed) return 0;
+  const WPARAM ends = refused ? FALSE : TRUE;
+  for (HWND hwnd : windows) {
+    const std::string cls = Narrow(ClassOf(hwnd));
+    DWORD_PTR answer = 0;
+    const LRESULT sent =
+        SendMessageTimeoutW(hwnd, WM_ENDSESSION, ends, ENDSESSION_LOGOFF, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &answer);
+    std::printf("ended=%s|%d\n", cls.c_str(), sent ? 1 : 0);
+  }
+  return 0;
+}
+
 int SysCommand(const wchar_t* title, WPARAM command) {
   HWND hwnd = FindTopLevel(title);
   if (!hwnd) return 2;
@@ -199,6 +251,10 @@ int Command(int argc, const wchar_t* const* argv) {
     Print("size", std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " " + std::to_string(GetSystemMetrics(SM_CYSCREEN)));
     Print("dpi", std::to_string(GetDeviceCaps(dc, LOGPIXELSX)) + " " + std::to_string(GetDeviceCaps(dc, LOGPIXELSY)));
     ReleaseDC(nullptr, dc);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    PrintRect("work", monitor.rcWork);
     return 0;
   }
   if (command == L"clip") {
@@ -249,6 +305,17 @@ int Command(int argc, const wchar_t* const* argv) {
     return 0;
   }
   if (command == L"msgbox") return MessageBoxInfo();
+  if (command == L"destroyed" && argc == 3) {
+    HWND hwnd = FindTopLevel(argv[2]);
+    if (!hwnd) return 2;
+    DWORD_PTR answer = 0;
+    Print("sent", SendMessageTimeoutW(hwnd, WM_DESTROY, 0, 0, SMTO_BLOCK, 5000, &answer) ? 1 : 0);
+    return 0;
+  }
+  if (command == L"endsession" && (argc == 3 || argc == 4)) {
+    if (!FindTopLevel(argv[2])) return 2;
+    return EndSession(argv[2], argc == 4 && std::wstring(argv[3]) == L"refused");
+  }
   if (command == L"menu") {
     Print("found", FindVisible(L"#32768") ? 1 : 0);
     return 0;

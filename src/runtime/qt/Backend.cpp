@@ -1,9 +1,11 @@
 #include "app/Backend.h"
 
+#include <wayland-client.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +26,13 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
-// On a Wayland session the pointer can only be confined through X11, so the
-// game runs on XWayland whenever it is there, unless the user chose a platform.
-void PreferX11() {
-  if (!IsSet("QT_QPA_PLATFORM") && IsSet("WAYLAND_DISPLAY") && IsSet("DISPLAY")) setenv("QT_QPA_PLATFORM", "xcb", 1);
+// On a Wayland session the game runs on XWayland whenever it is there, where
+// its windows open where they were designed to (a Wayland compositor places
+// windows itself), and natively on Wayland otherwise. The user's own choice of
+// platform wins.
+void ChoosePlatform() {
+  if (!IsSet("QT_QPA_PLATFORM") && IsSet("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", IsSet("DISPLAY") ? "xcb" : "wayland", 1);
 }
 
 bool UsesX11() {
@@ -44,6 +49,44 @@ bool CanOpenX11Display() {
   const bool ok = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
   return ok;
+}
+
+// Wayland alone: with a list of platforms ("wayland;xcb") Qt falls back to the next.
+bool UsesWaylandOnly() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return platform && std::strncmp(platform, "wayland", 7) == 0 && !std::strchr(platform, ';');
+}
+
+// libwayland prints its errors straight to stderr. While the program looks for
+// the display they become part of its one line; afterwards they go to stderr as
+// before.
+std::string waylandError;
+bool keepWaylandError = false;
+
+void WaylandLog(const char* format, va_list args) {
+  if (!keepWaylandError) {
+    std::vfprintf(stderr, format, args);
+    return;
+  }
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  waylandError = text;
+  if (waylandError.rfind("error: ", 0) == 0) waylandError.erase(0, 7);
+  while (!waylandError.empty() && (waylandError.back() == '\n' || waylandError.back() == '.')) waylandError.pop_back();
+}
+
+// What keeps the program from its Wayland display, or nothing.
+std::string WaylandDisplayProblem() {
+  wl_log_set_handler_client(WaylandLog);
+  keepWaylandError = true;
+  wl_display* display = wl_display_connect(nullptr);
+  keepWaylandError = false;
+  if (display) {
+    wl_display_disconnect(display);
+    return {};
+  }
+  if (!waylandError.empty()) return waylandError;
+  return IsSet("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY is not reachable" : "WAYLAND_DISPLAY is not set";
 }
 
 void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -66,11 +109,18 @@ std::unique_ptr<rt::ClockRandom> MakeRandom() {
 }  // namespace
 
 int RunBackend(int argc, char** argv) {
-  PreferX11();
+  ChoosePlatform();
   if (UsesX11() && !CanOpenX11Display()) {
     std::fprintf(stderr, "quintarel: cannot open a window: no X display (DISPLAY is %s)\n",
                  IsSet("DISPLAY") ? "not reachable" : "not set");
     return 1;
+  }
+  if (UsesWaylandOnly()) {
+    const std::string problem = WaylandDisplayProblem();
+    if (!problem.empty()) {
+      std::fprintf(stderr, "quintarel: cannot open a window: no Wayland display (%s)\n", problem.c_str());
+      return 1;
+    }
   }
   qInstallMessageHandler(StartupMessages);
   QApplication app(argc, argv);
@@ -78,15 +128,19 @@ int RunBackend(int argc, char** argv) {
   // The program ends only through End; windows hidden on the way out must not
   // end it earlier.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The desktop entry's name: on Wayland the app_id that ties the windows to
+  // the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUINTAREL_APP_ID));
 
   qt::QtPlatform platform;
   std::unique_ptr<rt::ClockRandom> random = MakeRandom();
   Project project(platform, *random);
   platform.Attach(project.Rt());
 
-  // Logging off or shutting down asks every window of the program to close.
+  // Logging off or shutting down closes the program's windows, even while a
+  // message box is open, and never waits for the user.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&platform, &project](QSessionManager&) {
-    for (rt::Form* form : platform.ShownForms()) project.Rt().QueryUnload(*form, rt::unload::AppWindows);
+    for (rt::Form* form : platform.ShownForms()) project.Rt().Closing(*form, rt::unload::AppWindows);
   });
 
   project.Start();

@@ -1,43 +1,52 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <QRect>
-#include <cstdint>
-
-struct xcb_connection_t;
+#include <QWindow>
+#include <memory>
 
 namespace quintarel::qt {
 
-// Confines the X11 pointer to an arbitrary rectangle of the screen, in device
-// pixels. X only confines to a window, so an override-redirect InputOnly window
-// is mapped at the rectangle, stacked below everything (above the program's
-// windows it would swallow their clicks), and the pointer is grabbed with it as
-// confine_to and owner events on, so the program's windows still get their
-// input. The grab is made on Qt's own connection: a grab on a second connection
-// would take the clicks away from Qt's windows. Pointer barriers would not do:
-// absolute XTest motion and warps pass them.
-class CursorClip {
+// Holds the pointer inside one window's outer rectangle as ClipCursor does on
+// Windows: inside it everything works, the window's frame included, and other
+// programs are not disturbed. How it holds depends on the session (see
+// Create). While the window is hidden or iconified the hold is suspended and the
+// pointer free, since a hold over nothing would trap the user; it is taken again,
+// to the same rectangle, as soon as the window is visible. The program's own
+// state does not change meanwhile: this is the platform's business.
+class CursorClip : public QObject {
  public:
-  // Null when the program does not run on X11: confining is then not possible.
-  static CursorClip* Create();
-  ~CursorClip();
+  // The hold this session can give: pointer barriers on X.Org, a confining grab
+  // on XWayland (which turns it into a compositor constraint), a pointer
+  // constraint on native Wayland. Null where nothing can hold the pointer.
+  static std::unique_ptr<CursorClip> Create();
+  ~CursorClip() override;
   CursorClip(const CursorClip&) = delete;
   CursorClip& operator=(const CursorClip&) = delete;
 
-  void Confine(const QRect& rect);
+  // rect: the window's outer rectangle on the screen in device pixels, right and
+  // bottom exclusive. A second Hold replaces the first.
+  void Hold(QWindow* window, const QRect& rect);
   void Release();
-  bool Confined() const { return grabbed_; }
+  // Whether the pointer is held now (false while suspended).
+  bool Holding() const { return applied_; }
+
+ protected:
+  CursorClip() = default;
+  // Take the hold now, replacing any held before; let it go.
+  virtual void Apply(QWindow& window, const QRect& rect) = 0;
+  virtual void Unapply() = 0;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  CursorClip(xcb_connection_t* connection, std::uint32_t root);
-  bool Grab();
-  void RetryGrab(int attemptsLeft);
+  void Update();
+  void Watch(QWindow* window);
 
-  xcb_connection_t* connection_;
-  std::uint32_t root_;
-  std::uint32_t window_ = 0;
-  bool wanted_ = false;
-  bool grabbed_ = false;
-  int generation_ = 0;
+  QPointer<QWindow> window_;
+  QRect rect_;
+  bool applied_ = false;
+  QMetaObject::Connection visibility_;
 };
 
 }  // namespace quintarel::qt

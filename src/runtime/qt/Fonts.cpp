@@ -33,4 +33,23 @@ QFont FittedFont(QFont font, const QString& text, int width) {
   return font;
 }
 
+const QFont& FontCache::Font(const rt::FontDesign& design, int pixelHeight) {
+  auto [it, added] = fonts_.try_emplace({&design, pixelHeight});
+  if (added) it->second = MakeFont(design, pixelHeight);
+  return it->second;
+}
+
+const FontCache::Caption& FontCache::Fitted(const void* owner, const rt::FontDesign& design, int pixelHeight,
+                                            const std::string& text, int width) {
+  auto [it, added] = captions_.try_emplace(owner);
+  Caption& caption = it->second;
+  if (added || caption.text != text || caption.pixelHeight != pixelHeight || caption.width != width) {
+    const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    caption = {text, pixelHeight, width, FittedFont(Font(design, pixelHeight), qtext, width), QStaticText(qtext)};
+    caption.layout.setTextFormat(Qt::PlainText);
+    caption.layout.prepare(QTransform(), caption.font);
+  }
+  return caption;
+}
+
 }  // namespace quintarel::qt

@@ -3,22 +3,26 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "app/Icon.h"
 #include "runtime/Color.h"
 #include "runtime/Control.h"
 #include "runtime/Geometry.h"
 #include "runtime/Runtime.h"
+#include "runtime/qt/Accessible.h"
 #include "runtime/qt/Fonts.h"
 #include "runtime/qt/QtPlatform.h"
 
@@ -56,6 +60,34 @@ QRect ToQRect(const rt::PixelRect& r) { return {r.left, r.top, r.width, r.height
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// xkb key codes (X11 and Wayland) of the top row's 1 to 7, AE01 to AE07: where a
+// layout puts letters there (Czech gives digits only with Shift), the key
+// position still says which digit was meant.
+constexpr quint32 kTopRowOne = 10;
+constexpr quint32 kTopRowSeven = 16;
+
+std::optional<rt::Key> KeyOf(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key >= Qt::Key_1 && key <= Qt::Key_7) return static_cast<rt::Key>(key - Qt::Key_0);
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) return rt::Key::Enter;
+  if (key == Qt::Key_Space) return rt::Key::Space;
+  const quint32 code = event.nativeScanCode();
+  const QString platform = QGuiApplication::platformName();
+  if ((platform == QLatin1String("xcb") || platform == QLatin1String("wayland")) && code >= kTopRowOne &&
+      code <= kTopRowSeven)
+    return static_cast<rt::Key>(code - kTopRowOne + 1);
+  return std::nullopt;
+}
+
+int ModifiersOf(Qt::KeyboardModifiers held) {
+  int modifiers = 0;
+  if (held & Qt::ShiftModifier) modifiers |= rt::keymod::Shift;
+  if (held & Qt::ControlModifier) modifiers |= rt::keymod::Control;
+  if (held & Qt::AltModifier) modifiers |= rt::keymod::Alt;
+  if (held & Qt::MetaModifier) modifiers |= rt::keymod::System;
+  return modifiers;
+}
+
 QImage IconPicture() {
   const quintarel::IconImage icon = ProgramIcon();
   QImage image(icon.width, icon.height, QImage::Format_ARGB32);
@@ -64,23 +96,48 @@ QImage IconPicture() {
   return image;
 }
 
-// Paints in device pixels, the unit the runtime's geometry is given in.
+// Device pixels to Qt's logical ones, rounded outwards.
+QRect Logical(const rt::PixelRect& r, double ratio) {
+  const int left = static_cast<int>(std::floor(r.left / ratio)), top = static_cast<int>(std::floor(r.top / ratio));
+  return {left, top, static_cast<int>(std::ceil((r.left + r.width) / ratio)) - left,
+          static_cast<int>(std::ceil((r.top + r.height) / ratio)) - top};
+}
+
+rt::PixelRect Device(const QRect& r, double ratio) {
+  const int left = static_cast<int>(std::floor(r.left() * ratio)), top = static_cast<int>(std::floor(r.top() * ratio));
+  return {left, top, static_cast<int>(std::ceil((r.left() + r.width()) * ratio)) - left,
+          static_cast<int>(std::ceil((r.top() + r.height()) * ratio)) - top};
+}
+
+// Paints in device pixels, the unit the runtime's geometry is given in, only the
+// controls that meet the dirty rectangles (the painter is clipped to them).
 class Canvas {
  public:
-  Canvas(QPainter& painter, const rt::ScreenInfo& screen, double ratio)
-      : p_(painter), screen_(screen), ratio_(ratio), unit_(std::max(1, static_cast<int>(std::lround(ratio)))) {}
+  Canvas(QPainter& painter, const rt::ScreenInfo& screen, double ratio, std::vector<rt::PixelRect> dirty,
+         PaintResources& resources)
+      : p_(painter),
+        screen_(screen),
+        ratio_(ratio),
+        unit_(std::max(1, static_cast<int>(std::lround(ratio)))),
+        dirty_(std::move(dirty)),
+        resources_(resources) {}
 
   void Container(const rt::Form& form, const rt::Control* container) {
     const std::vector<rt::Control*> children = form.Children(container);
     // Back to front: windowless controls first, then the windowed ones, which
     // lie over all of them. Buttons are real widgets and paint themselves.
     for (auto it = children.rbegin(); it != children.rend(); ++it)
-      if (!(*it)->Windowed()) Control(**it);
+      if (!(*it)->Windowed() && Dirty(**it)) Control(**it);
     for (auto it = children.rbegin(); it != children.rend(); ++it)
-      if ((*it)->Kind() == ControlKind::Frame && (*it)->Visible()) Frame(form, **it);
+      if ((*it)->Kind() == ControlKind::Frame && (*it)->Visible() && Dirty(**it)) Frame(form, **it);
   }
 
  private:
+  bool Dirty(const rt::Control& c) const {
+    const rt::PixelRect painted = rt::PaintRect(c, screen_);
+    return std::any_of(dirty_.begin(), dirty_.end(), [&](const rt::PixelRect& r) { return rt::Overlap(r, painted); });
+  }
+
   void Control(const rt::Control& c) {
     if (!c.Visible()) return;
     switch (c.Kind()) {
@@ -109,7 +166,9 @@ class Canvas {
     p_.fillRect(QRect(r.right() - thickness + 1, r.top(), thickness, r.height()), color);
   }
 
-  QFont FontOf(const rt::Control& c) const { return MakeFont(c.Font(), rt::FontPixelHeight(c.Font(), screen_)); }
+  const QFont& FontOf(const rt::Control& c) const {
+    return resources_.fonts.Font(c.Font(), rt::FontPixelHeight(c.Font(), screen_));
+  }
 
   void Label(const rt::Control& c) {
     QRect r = ToQRect(rt::ControlRect(c, screen_));
@@ -119,29 +178,32 @@ class Canvas {
       r.adjust(unit_, unit_, -unit_, -unit_);
     }
     if (c.Caption().empty()) return;
-    int align = Qt::AlignLeft;
-    if (c.Alignment() == rt::style::RightJustify) align = Qt::AlignRight;
-    if (c.Alignment() == rt::style::Center) align = Qt::AlignHCenter;
-    const int flags = align | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-    const QString text = Text(c.Caption());
-    p_.setFont(FittedFont(FontOf(c), text, r.width()));
+    // Laid out once, in the font fitted to the box, and aligned in it.
+    const FontCache::Caption& caption =
+        resources_.fonts.Fitted(&c, c.Font(), rt::FontPixelHeight(c.Font(), screen_), c.Caption(), r.width());
+    QPointF at(r.left(), r.top());
+    const double spare = r.width() - caption.layout.size().width();
+    if (c.Alignment() == rt::style::RightJustify) at.rx() += spare;
+    if (c.Alignment() == rt::style::Center) at.rx() += spare / 2;
+    p_.setFont(caption.font);
     if (!c.Enabled()) {
       // A disabled label's text is drawn engraved, as the classic runtime does.
       p_.setPen(kHighlight);
-      p_.drawText(r.translated(unit_, unit_), flags, text);
+      p_.drawStaticText(at + QPointF(unit_, unit_), caption.layout);
       p_.setPen(kShadow);
     } else {
       p_.setPen(ToQColor(c.ForeColor()));
     }
-    p_.drawText(r, flags, text);
+    p_.drawStaticText(at, caption.layout);
   }
 
-  QPen Pen(const rt::Control& c) const {
-    QPen pen(ToQColor(c.ForeColor()));
-    pen.setWidth(std::max(1, c.BorderWidth()) * unit_);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    return pen;
+  const QPen& Pen(const rt::Control& c) const {
+    const int width = std::max(1, c.BorderWidth()) * unit_;
+    auto [it, added] = resources_.pens.try_emplace(&c);
+    if (added || it->second.width() != width) {
+      it->second = QPen(ToQColor(c.ForeColor()), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    }
+    return it->second;
   }
 
   void Line(const rt::Control& c) {
@@ -152,7 +214,7 @@ class Canvas {
 
   void Shape(const rt::Control& c) {
     const QRect bounds = ToQRect(rt::ShapeBounds(c, screen_));
-    const QPen pen = Pen(c);
+    const QPen& pen = Pen(c);
     p_.setPen(pen);
     p_.setBrush(c.BackStyle() == rt::style::Opaque ? QBrush(ToQColor(c.BackColor())) : QBrush(Qt::NoBrush));
     // The outline lies inside the box, as wide as the border.
@@ -183,7 +245,7 @@ class Canvas {
     p_.save();
     p_.setClipRect(r);
     p_.fillRect(r, ToQColor(c.BackColor()));
-    const QFont font = FontOf(c);
+    const QFont& font = FontOf(c);
     const QFontMetrics metrics(font);
     // The etched border runs through the middle of the title line.
     const int top = r.top() + metrics.height() / 2;
@@ -207,6 +269,8 @@ class Canvas {
   const rt::ScreenInfo& screen_;
   double ratio_;
   int unit_;
+  std::vector<rt::PixelRect> dirty_;
+  PaintResources& resources_;
 };
 
 }  // namespace
@@ -229,6 +293,7 @@ FormWindow::FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner)
   if (design.icon) setWindowIcon(QIcon(QPixmap::fromImage(IconPicture())));
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallAccessibility();
 
   for (const auto& control : form.Controls()) {
     if (control->Kind() != ControlKind::CommandButton) continue;
@@ -254,7 +319,7 @@ void FormWindow::Place() {
   const rt::ScreenInfo screen = platform_.Screen();
   const double ratio = platform_.DevicePixelRatio();
   const auto logical = [ratio](int device) { return static_cast<int>(std::lround(device / ratio)); };
-  const rt::PixelPoint origin = rt::ClientOrigin(form_.Design(), screen);
+  const rt::PixelPoint origin = platform_.Place(form_.Design());
   const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
   setFixedSize(logical(size.width), logical(size.height));
   setGeometry(logical(origin.x), logical(origin.y), logical(size.width), logical(size.height));
@@ -266,14 +331,35 @@ void FormWindow::Place() {
   }
 }
 
-void FormWindow::Refresh() {
-  setWindowTitle(Text(form_.Design().caption));
+void FormWindow::Refresh(const rt::Control* changed) {
+  if (!changed) setWindowTitle(Text(form_.Design().caption));
   for (auto& [control, button] : buttons_) {
+    if (changed && control != changed) continue;
     button->setText(Text(control->Caption()));
     button->setEnabled(control->Enabled());
     button->setVisible(control->Visible());
   }
-  update();
+  // A button repaints itself; what a windowless control covers is painted anew.
+  if (!changed)
+    update();
+  else if (changed->Kind() != ControlKind::CommandButton)
+    update(Logical(rt::PaintRect(*changed, platform_.Screen()), platform_.DevicePixelRatio()));
+  AccessibilityChanged(*this);
+}
+
+QWidget* FormWindow::HostedWidget(const rt::Control& control) const {
+  for (const auto& [c, button] : buttons_)
+    if (c == &control) return button;
+  return nullptr;
+}
+
+QRect FormWindow::ScreenRect(const rt::Control& control) const {
+  const double ratio = platform_.DevicePixelRatio();
+  const rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
+  const QPoint topLeft(static_cast<int>(std::lround(r.left / ratio)), static_cast<int>(std::lround(r.top / ratio)));
+  const QPoint bottomRight(static_cast<int>(std::lround((r.left + r.width) / ratio)),
+                           static_cast<int>(std::lround((r.top + r.height) / ratio)));
+  return QRect(mapToGlobal(topLeft), mapToGlobal(bottomRight) - QPoint(1, 1));
 }
 
 void FormWindow::ShowActive() {
@@ -304,16 +390,16 @@ bool FormWindow::event(QEvent* event) {
   return QWidget::event(event);
 }
 
-void FormWindow::paintEvent(QPaintEvent*) {
+void FormWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const double ratio = platform_.DevicePixelRatio();
   painter.scale(1.0 / ratio, 1.0 / ratio);
-  const rt::ScreenInfo screen = platform_.Screen();
-  const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
-  painter.fillRect(QRect(0, 0, std::max(size.width, static_cast<int>(std::ceil(width() * ratio))),
-                         std::max(size.height, static_cast<int>(std::ceil(height() * ratio)))),
-                   ToQColor(form_.Design().backColor));
-  Canvas(painter, screen, ratio).Container(form_, nullptr);
+  std::vector<rt::PixelRect> dirty;
+  for (const QRect& r : event->region()) {
+    dirty.push_back(Device(r, ratio));
+    painter.fillRect(ToQRect(dirty.back()), ToQColor(form_.Design().backColor));
+  }
+  Canvas(painter, platform_.Screen(), ratio, std::move(dirty), paint_).Container(form_, nullptr);
 }
 
 void FormWindow::mousePressEvent(QMouseEvent* event) {
@@ -327,6 +413,15 @@ void FormWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) platform_.Runtime().MouseUp(form_, DevicePoint(event->position()));
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* event) {
+  const std::optional<rt::Key> key = KeyOf(*event);
+  if (!key) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  platform_.Runtime().KeyPress(form_, {*key, ModifiersOf(event->modifiers()), event->isAutoRepeat()});
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {

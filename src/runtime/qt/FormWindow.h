@@ -1,14 +1,24 @@
 #pragma once
 
+#include <QPen>
 #include <QPushButton>
 #include <QWidget>
+#include <map>
 
 #include "runtime/Form.h"
 #include "runtime/Platform.h"
+#include "runtime/qt/Fonts.h"
 
 namespace quintarel::qt {
 
 class QtPlatform;
+
+// What painting a window needs, made once and kept: fonts, the pens of lines and
+// shapes.
+struct PaintResources {
+  FontCache fonts;
+  std::map<const rt::Control*, QPen> pens;
+};
 
 // A form's window: paints every windowless control and frame from the model,
 // hosts command buttons as real push buttons, and turns mouse, close and
@@ -18,8 +28,14 @@ class FormWindow : public QWidget {
   FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner);
 
   rt::Form& Form() const { return form_; }
-  // A property changed: repaint, and bring the buttons up to date.
-  void Refresh();
+  QtPlatform& Platform() const { return platform_; }
+  // The real widget that shows the control (a command button), if any.
+  QWidget* HostedWidget(const rt::Control& control) const;
+  // The control's rectangle on the screen, in Qt's (logical) pixels.
+  QRect ScreenRect(const rt::Control& control) const;
+  // A property of the control changed (of the form, when null): repaint what
+  // it covers, and bring its button up to date.
+  void Refresh(const rt::Control* changed = nullptr);
   // Shows the window, in front and active, with the focus on its button.
   void ShowActive();
 
@@ -29,6 +45,7 @@ class FormWindow : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -39,6 +56,7 @@ class FormWindow : public QWidget {
   rt::Form& form_;
   QtPlatform& platform_;
   std::vector<std::pair<const rt::Control*, QPushButton*>> buttons_;
+  PaintResources paint_;
 };
 
 // A command button: Enter as well as Space presses it while it has the focus;

@@ -1,7 +1,13 @@
 #include "runtime/qt/QtPlatform.h"
 
+#include <qpa/qplatformscreen.h>
+#include <qpa/qplatformwindow.h>
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -21,9 +27,30 @@ int Device(double logical, double ratio) { return static_cast<int>(std::lround(l
 
 }  // namespace
 
-QtPlatform::QtPlatform() = default;
+// Another X client may destroy a window of the program (`xdotool windowclose`
+// does): without this the program would run on with no window, or hold the
+// pointer over nothing.
+class DestroyWatch : public QAbstractNativeEventFilter {
+ public:
+  explicit DestroyWatch(QtPlatform& platform) : platform_(platform) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY)
+      platform_.WindowDestroyed(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+    return false;
+  }
+
+ private:
+  QtPlatform& platform_;
+};
+
+QtPlatform::QtPlatform() : destroyWatch_(std::make_unique<DestroyWatch>(*this)) {
+  QCoreApplication::instance()->installNativeEventFilter(destroyWatch_.get());
+}
 
 QtPlatform::~QtPlatform() {
+  QCoreApplication::instance()->removeNativeEventFilter(destroyWatch_.get());
   clip_.reset();
   // Owned windows go before their owner.
   while (!windows_.empty()) windows_.pop_back();
@@ -70,17 +97,19 @@ int QtPlatform::MessageBox(std::string_view prompt, int style, std::string_view 
 void QtPlatform::ClipCursor(const rt::ClipRect* rect) {
   if (!clipChecked_) {
     clipChecked_ = true;
-    clip_.reset(CursorClip::Create());
+    clip_ = CursorClip::Create();
   }
-  if (!clip_) return;  // not on X11: nothing can confine the pointer
-  const rt::ScreenInfo screen = Screen();
-  // The program frees the pointer by confining it to the whole screen.
-  if (!rect ||
-      (rect->left <= 0 && rect->top <= 0 && rect->right >= screen.widthPx && rect->bottom >= screen.heightPx)) {
+  if (!clip_) return;  // nothing in this session can hold the pointer
+  if (!rect) {
     clip_->Release();
     return;
   }
-  clip_->Confine(
+  // The program confines to the window it is activating; the hold follows that
+  // window's visibility.
+  const rt::Form* form = runtime_ ? runtime_->ActiveForm() : nullptr;
+  FormWindow* window = form ? WindowFor(*form) : nullptr;
+  clip_->Hold(
+      window ? window->windowHandle() : nullptr,
       QRect(rect->left, rect->top, std::max(1, rect->right - rect->left), std::max(1, rect->bottom - rect->top)));
 }
 
@@ -92,11 +121,20 @@ rt::PixelRect QtPlatform::OuterRect(const rt::Form& form) const {
     const rt::PixelSize size = rt::ClientSize(form.Design(), screen);
     return {origin.x, origin.y, size.width, size.height};
   }
-  const double ratio = DevicePixelRatio();
-  const QRect frame = window->frameGeometry();
-  const int left = Device(frame.left(), ratio), top = Device(frame.top(), ratio);
-  return {left, top, Device(frame.left() + frame.width(), ratio) - left,
-          Device(frame.top() + frame.height(), ratio) - top};
+  // The platform window's own geometry is in device pixels: converting Qt's
+  // logical rectangle back would be a pixel off at fractional scales.
+  const QPlatformWindow* native = window->windowHandle() ? window->windowHandle()->handle() : nullptr;
+  if (!native) {
+    const double ratio = DevicePixelRatio();
+    const QRect frame = window->frameGeometry();
+    const int left = Device(frame.left(), ratio), top = Device(frame.top(), ratio);
+    return {left, top, Device(frame.left() + frame.width(), ratio) - left,
+            Device(frame.top() + frame.height(), ratio) - top};
+  }
+  const QRect client = native->geometry();
+  const QMargins frame = native->frameMargins();
+  return {client.left() - frame.left(), client.top() - frame.top(), client.width() + frame.left() + frame.right(),
+          client.height() + frame.top() + frame.bottom()};
 }
 
 void QtPlatform::ShowForm(rt::Form& form) {
@@ -111,8 +149,35 @@ void QtPlatform::ShowForm(rt::Form& form) {
   window->ShowActive();
 }
 
-void QtPlatform::Changed(rt::Form& form, const rt::Control*) {
-  if (FormWindow* window = WindowFor(form)) window->Refresh();
+void QtPlatform::Changed(rt::Form& form, const rt::Control* control) {
+  if (FormWindow* window = WindowFor(form)) window->Refresh(control);
+}
+
+rt::PixelPoint QtPlatform::Place(const rt::FormDesign& design) {
+  const rt::ScreenInfo info = Screen();
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary || !primary->handle()) return rt::ClientOrigin(design, info);
+  // The platform screens' geometry is in device pixels, like the runtime's.
+  const QRect primaryRect = primary->handle()->geometry();
+  const rt::PixelPoint origin{primaryRect.x(), primaryRect.y()};
+  const rt::PixelPoint wanted = placer_.Wanted(design, info, origin);
+  const QScreen* target = primary;
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->handle() && screen->handle()->geometry().contains(QPoint(wanted.x, wanted.y))) target = screen;
+  const QRect area = target->handle()->availableGeometry();
+  // The frame is the window manager's, known only once the window is mapped.
+  return placer_.Place(design, info, origin, {}, {area.x(), area.y(), area.width(), area.height()});
+}
+
+void QtPlatform::WindowDestroyed(std::uintptr_t nativeId) {
+  for (const auto& window : windows_) {
+    if (window->internalWinId() != nativeId) continue;
+    // Not from inside Qt's event dispatch: the program may end there.
+    rt::Form* form = &window->Form();
+    QTimer::singleShot(0, qApp, [this, form] {
+      if (runtime_) runtime_->Closing(*form, rt::unload::FormControlMenu);
+    });
+  }
 }
 
 void QtPlatform::Quit() {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "runtime/Geometry.h"
 #include "runtime/Platform.h"
 #include "runtime/Runtime.h"
+
+class QAbstractNativeEventFilter;
 
 namespace quintarel::qt {
 
@@ -32,6 +36,12 @@ class QtPlatform : public rt::Platform {
   void Changed(rt::Form& form, const rt::Control* control) override;
   void Quit() override;
 
+  // Where the form's window opens, client origin in device pixels.
+  rt::PixelPoint Place(const rt::FormDesign& design);
+  // A native window of the program was destroyed; by anyone but the program, it
+  // ends the program as its close box would.
+  void WindowDestroyed(std::uintptr_t nativeId);
+
   // Device pixels per Qt (logical) pixel of the primary screen. The runtime
   // measures everything in device pixels; Qt's widgets in logical ones.
   double DevicePixelRatio() const;
@@ -45,6 +55,8 @@ class QtPlatform : public rt::Platform {
   rt::Runtime* runtime_ = nullptr;
   std::vector<std::unique_ptr<FormWindow>> windows_;
   std::unique_ptr<CursorClip> clip_;
+  std::unique_ptr<QAbstractNativeEventFilter> destroyWatch_;
+  rt::WindowPlacer placer_;
   bool clipChecked_ = false;
   bool quit_ = false;
 };

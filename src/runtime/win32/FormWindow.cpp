@@ -3,6 +3,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "app/Icon.h"
@@ -49,41 +53,97 @@ Styles StylesFor(const rt::FormDesign& design) {
   return s;
 }
 
-// Stock objects need no deleting; everything else selected here does.
+// Brushes and pens, made once for each colour and width and kept while the
+// program runs: a window uses a handful, and painting creates none.
+HBRUSH SolidBrush(COLORREF color) {
+  static std::map<COLORREF, HBRUSH> brushes;
+  auto [it, added] = brushes.try_emplace(color);
+  if (added) it->second = CreateSolidBrush(color);
+  return it->second;
+}
+
+HPEN SolidPen(int style, int width, COLORREF color) {
+  static std::map<std::tuple<int, int, COLORREF>, HPEN> pens;
+  auto [it, added] = pens.try_emplace({style, width, color});
+  if (added) it->second = CreatePen(style, width, color);
+  return it->second;
+}
+
+// The program's icon as a 32-bit premultiplied bitmap, selected into a memory
+// DC of its own: made on first use and kept, and blended in one call.
+struct IconBitmap {
+  HDC dc = nullptr;
+  int width = 0, height = 0;
+};
+
+const IconBitmap& Icon() {
+  static const IconBitmap icon = [] {
+    const IconImage image = ProgramIcon();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return IconBitmap{};
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    // A pixel is either transparent or fully drawn.
+    for (int i = 0; i < image.width * image.height; ++i) {
+      const std::uint32_t argb = image.argb[i];
+      pixels[i] = (argb >> 24) == 0 ? 0u : (0xFF000000u | (argb & 0xFFFFFFu));
+    }
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, bitmap);
+    return IconBitmap{dc, image.width, image.height};
+  }();
+  return icon;
+}
+
+// Selects a kept (or stock) object for a scope.
 class Selected {
  public:
-  Selected(HDC dc, HGDIOBJ object, bool owned = true) : dc_(dc), object_(object), owned_(owned) {
-    previous_ = SelectObject(dc, object);
-  }
-  ~Selected() {
-    SelectObject(dc_, previous_);
-    if (owned_) DeleteObject(object_);
-  }
+  Selected(HDC dc, HGDIOBJ object) : dc_(dc) { previous_ = SelectObject(dc, object); }
+  ~Selected() { SelectObject(dc_, previous_); }
   Selected(const Selected&) = delete;
   Selected& operator=(const Selected&) = delete;
 
  private:
   HDC dc_;
-  HGDIOBJ object_;
   HGDIOBJ previous_;
-  bool owned_;
 };
 
-void Fill(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+void Fill(HDC dc, const RECT& r, COLORREF color) { FillRect(dc, &r, SolidBrush(color)); }
+
+// The key a key-down message stands for. Virtual-key codes name positions: the
+// top row's digits are VK '1' to '7' whatever the layout puts on them (Czech
+// gives digits only with Shift), the keypad's are VK_NUMPAD1 to 7 with Num Lock.
+std::optional<rt::Key> KeyOf(WPARAM vk) {
+  if (vk >= '1' && vk <= '7') return static_cast<rt::Key>(vk - '0');
+  if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7) return static_cast<rt::Key>(vk - VK_NUMPAD0);
+  if (vk == VK_RETURN) return rt::Key::Enter;  // the keypad's Enter too
+  if (vk == VK_SPACE) return rt::Key::Space;
+  return std::nullopt;
 }
 
-void Outline(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  FrameRect(dc, &r, brush);
-  DeleteObject(brush);
+int HeldModifiers() {
+  const auto held = [](int vk) { return (GetKeyState(vk) & 0x8000) != 0; };
+  int modifiers = 0;
+  if (held(VK_SHIFT)) modifiers |= rt::keymod::Shift;
+  if (held(VK_CONTROL)) modifiers |= rt::keymod::Control;
+  if (held(VK_MENU)) modifiers |= rt::keymod::Alt;
+  if (held(VK_LWIN) || held(VK_RWIN)) modifiers |= rt::keymod::System;
+  return modifiers;
 }
+
+void Outline(HDC dc, const RECT& r, COLORREF color) { FrameRect(dc, &r, SolidBrush(color)); }
 
 }  // namespace
 
-FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner)
+FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner,
+                       const rt::PixelRect& outer)
     : platform_(platform), runtime_(runtime), form_(form), screen_(platform.Screen()) {
   const rt::FormDesign& design = form.Design();
   HINSTANCE instance = platform.Instance();
@@ -103,7 +163,6 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
   RegisterClassExW(&wc);
 
   const Styles styles = StylesFor(design);
-  const rt::PixelRect outer = DesignedOuterRect(form, screen_);
   // A window without a taskbar entry is owned by the main window.
   HWND parent = design.showInTaskbar ? nullptr : owner;
   CreateWindowExW(styles.exStyle, className_.c_str(), Widen(design.caption).c_str(), styles.style, outer.left,
@@ -117,18 +176,22 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
 }
 
 FormWindow::~FormWindow() {
+  if (buffer_) {
+    SelectObject(buffer_, bufferPrevious_);
+    DeleteObject(bufferBitmap_);
+    DeleteDC(buffer_);
+  }
   if (hwnd_) DestroyWindow(hwnd_);
   UnregisterClassW(className_.c_str(), platform_.Instance());
 }
 
-rt::PixelRect FormWindow::DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen) {
-  const rt::FormDesign& design = form.Design();
-  const rt::PixelPoint origin = rt::ClientOrigin(design, screen);
-  const rt::PixelSize size = rt::ClientSize(design, screen);
-  RECT r{origin.x, origin.y, origin.x + size.width, origin.y + size.height};
+rt::FrameMargins FormWindow::Frame(const rt::FormDesign& design) {
+  // At the system dpi, as the client area is laid out: the frame that the
+  // window gets on the primary monitor.
+  RECT r{0, 0, 0, 0};
   const Styles styles = StylesFor(design);
   AdjustWindowRectEx(&r, styles.style, FALSE, styles.exStyle);
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return {-r.left, -r.top, r.right, r.bottom};
 }
 
 void FormWindow::CreateButtons() {
@@ -159,7 +222,13 @@ void FormWindow::Changed(const rt::Control* control) {
     EnableWindow(button.hwnd, control->Enabled());
     ShowWindow(button.hwnd, control->Visible() ? SW_SHOW : SW_HIDE);
   }
-  InvalidateRect(hwnd_, nullptr, FALSE);
+  // A button repaints itself; what a windowless control covers is painted anew.
+  if (!control) {
+    InvalidateRect(hwnd_, nullptr, FALSE);
+  } else if (control->Kind() != rt::ControlKind::CommandButton) {
+    const RECT r = ToRect(rt::PaintRect(*control, screen_));
+    InvalidateRect(hwnd_, &r, FALSE);
+  }
 }
 
 rt::PixelRect FormWindow::OuterRect() const {
@@ -169,9 +238,10 @@ rt::PixelRect FormWindow::OuterRect() const {
 }
 
 bool FormWindow::PreTranslate(MSG& msg) {
-  // A focused button takes Space by itself; Enter it has to be given. Escape
-  // stays unhandled: the button is no cancel button.
-  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  // A focused button takes Space by itself; Enter it has to be given, once per
+  // press (an Enter held from the main window's last round must not press OK).
+  // Escape stays unhandled: the button is no cancel button.
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || (msg.lParam & (1L << 30)) != 0) return false;
   for (const Button& button : buttons_) {
     if (msg.hwnd != button.hwnd) continue;
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.hwnd), BN_CLICKED),
@@ -211,6 +281,13 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ReleaseCapture();
       runtime_.MouseUp(form_, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
+    case WM_KEYDOWN:
+      if (const std::optional<rt::Key> key = KeyOf(wParam)) {
+        // Bit 30: the key was already down, so this is a repeat of a held key.
+        runtime_.KeyPress(form_, {*key, HeldModifiers(), (lParam & (1L << 30)) != 0});
+        return 0;
+      }
+      break;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         for (const Button& button : buttons_) {
@@ -236,13 +313,36 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       runtime_.QueryUnload(form_, rt::unload::FormControlMenu);
       return 0;
     case WM_QUERYENDSESSION:
-      runtime_.QueryUnload(form_, rt::unload::AppWindows);
+      // A session end is never refused or put off, and nothing is shown: the
+      // program ends when the session really does.
       return TRUE;
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the cursor is
+      // released before, also when a message box is open.
+      if (wParam) runtime_.Closing(form_, rt::unload::AppWindows);
+      return 0;
+    case WM_DESTROY:
+      // Destroyed by anyone but the program: it ends as if the window had been
+      // closed by its close box. No process without windows keeps running.
+      if (!platform_.TearingDown()) runtime_.Closing(form_, rt::unload::FormControlMenu);
+      break;
+    case WM_NCDESTROY: {
+      // Gone, whoever destroyed it: nothing may reach the handle any more.
+      HWND gone = hwnd_;
+      hwnd_ = nullptr;
+      SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      return DefWindowProcW(gone, message, wParam, lParam);
+    }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
       PaintBuffered();
       return 0;
+    case WM_DISPLAYCHANGE:
+    case WM_DPICHANGED:
+    case WM_SETTINGCHANGE:
+      screen_ = platform_.Screen();
+      break;
     default:
       break;
   }
@@ -254,36 +354,47 @@ void FormWindow::PaintBuffered() {
   HDC dc = BeginPaint(hwnd_, &ps);
   RECT client;
   GetClientRect(hwnd_, &client);
-  // Painted off screen and copied in one go, so nothing flickers.
-  HDC buffer = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ previous = SelectObject(buffer, bitmap);
-  Paint(buffer, client);
-  BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
-  SelectObject(buffer, previous);
-  DeleteObject(bitmap);
-  DeleteDC(buffer);
+  // Painted off screen and copied in one go, so nothing flickers. The buffer is
+  // the client area's size and kept; only what needs painting is painted and
+  // copied.
+  if (!buffer_ || bufferSize_.cx != client.right || bufferSize_.cy != client.bottom) {
+    if (buffer_) {
+      SelectObject(buffer_, bufferPrevious_);
+      DeleteObject(bufferBitmap_);
+      DeleteDC(buffer_);
+    }
+    buffer_ = CreateCompatibleDC(dc);
+    bufferBitmap_ = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    bufferPrevious_ = SelectObject(buffer_, bufferBitmap_);
+    bufferSize_ = {client.right, client.bottom};
+  }
+  const RECT& dirty = ps.rcPaint;
+  const int saved = SaveDC(buffer_);
+  IntersectClipRect(buffer_, dirty.left, dirty.top, dirty.right, dirty.bottom);
+  Paint(buffer_, dirty);
+  RestoreDC(buffer_, saved);
+  BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, buffer_, dirty.left, dirty.top,
+         SRCCOPY);
   EndPaint(hwnd_, &ps);
 }
 
-void FormWindow::Paint(HDC dc, const RECT& client) {
-  screen_ = platform_.Screen();
-  Fill(dc, client, ToColorRef(form_.Design().backColor));
+void FormWindow::Paint(HDC dc, const RECT& dirty) {
+  Fill(dc, dirty, ToColorRef(form_.Design().backColor));
   SetBkMode(dc, TRANSPARENT);
-  PaintChildren(dc, nullptr);
+  PaintChildren(dc, nullptr, {dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top});
 }
 
-void FormWindow::PaintChildren(HDC dc, const rt::Control* container) {
+void FormWindow::PaintChildren(HDC dc, const rt::Control* container, const rt::PixelRect& dirty) {
   std::vector<rt::Control*> children = form_.Children(container);
   // Windows of their own lie over every windowless control; the rest are
-  // painted back to front.
+  // painted back to front, those that meet what needs painting.
   std::stable_partition(children.begin(), children.end(), [](const rt::Control* c) { return c->Windowed(); });
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if ((*it)->Visible()) PaintControl(dc, **it);
+    if ((*it)->Visible() && rt::Overlap(rt::PaintRect(**it, screen_), dirty)) PaintControl(dc, **it, dirty);
   }
 }
 
-void FormWindow::PaintControl(HDC dc, const rt::Control& control) {
+void FormWindow::PaintControl(HDC dc, const rt::Control& control, const rt::PixelRect& dirty) {
   switch (control.Kind()) {
     case rt::ControlKind::Label:
       PaintLabel(dc, control);
@@ -293,7 +404,7 @@ void FormWindow::PaintControl(HDC dc, const rt::Control& control) {
       const RECT r = ToRect(rt::ControlRect(control, screen_));
       const int saved = SaveDC(dc);
       IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-      PaintChildren(dc, &control);
+      PaintChildren(dc, &control, dirty);
       RestoreDC(dc, saved);
       break;
     }
@@ -319,7 +430,7 @@ void FormWindow::PaintLabel(HDC dc, const rt::Control& label) {
     InflateRect(&r, -1, -1);
   }
   if (label.Caption().empty()) return;
-  Selected font(dc, platform_.FontCache().Get(label.Font(), screen_), false);
+  Selected font(dc, platform_.FontCache().Get(label.Font(), screen_));
   UINT format = DT_WORDBREAK | DT_NOPREFIX;
   if (label.Alignment() == rt::style::RightJustify) format |= DT_RIGHT;
   if (label.Alignment() == rt::style::Center) format |= DT_CENTER;
@@ -340,7 +451,7 @@ void FormWindow::PaintLabel(HDC dc, const rt::Control& label) {
 void FormWindow::PaintFrame(HDC dc, const rt::Control& frame) {
   const RECT r = ToRect(rt::ControlRect(frame, screen_));
   Fill(dc, r, ToColorRef(frame.BackColor()));
-  Selected font(dc, platform_.FontCache().Get(frame.Font(), screen_), false);
+  Selected font(dc, platform_.FontCache().Get(frame.Font(), screen_));
   const std::wstring title = Widen(frame.Caption());
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
@@ -362,7 +473,7 @@ void FormWindow::PaintFrame(HDC dc, const rt::Control& frame) {
 void FormWindow::PaintLine(HDC dc, const rt::Control& line) {
   const rt::PixelLine l = rt::LinePixels(line, screen_);
   const COLORREF color = ToColorRef(line.ForeColor());
-  Selected pen(dc, CreatePen(PS_SOLID, std::max(1, line.BorderWidth()), color));
+  Selected pen(dc, SolidPen(PS_SOLID, std::max(1, line.BorderWidth()), color));
   MoveToEx(dc, l.from.x, l.from.y, nullptr);
   LineTo(dc, l.to.x, l.to.y);
   // GDI leaves out a line's last pixel; the design's end points are both on it.
@@ -371,13 +482,11 @@ void FormWindow::PaintLine(HDC dc, const rt::Control& line) {
 
 void FormWindow::PaintShape(HDC dc, const rt::Control& shape) {
   const rt::PixelRect bounds = rt::ShapeBounds(shape, screen_);
-  HGDIOBJ brush = shape.BackStyle() == rt::style::Opaque ? CreateSolidBrush(ToColorRef(shape.BackColor()))
-                                                         : GetStockObject(NULL_BRUSH);
-  Selected fill(dc, brush, shape.BackStyle() == rt::style::Opaque);
-  HGDIOBJ penObject = shape.BorderStyle() == rt::style::NoBorder
-                          ? GetStockObject(NULL_PEN)
-                          : CreatePen(PS_INSIDEFRAME, std::max(1, shape.BorderWidth()), ToColorRef(shape.ForeColor()));
-  Selected pen(dc, penObject, shape.BorderStyle() != rt::style::NoBorder);
+  Selected fill(dc, shape.BackStyle() == rt::style::Opaque ? SolidBrush(ToColorRef(shape.BackColor()))
+                                                           : GetStockObject(NULL_BRUSH));
+  Selected pen(dc, shape.BorderStyle() == rt::style::NoBorder
+                       ? GetStockObject(NULL_PEN)
+                       : SolidPen(PS_INSIDEFRAME, std::max(1, shape.BorderWidth()), ToColorRef(shape.ForeColor())));
   const RECT r = ToRect(bounds);
   if (shape.Shape() == rt::style::Circle) {
     Ellipse(dc, r.left, r.top, r.right, r.bottom);
@@ -391,14 +500,11 @@ void FormWindow::PaintImage(HDC dc, const rt::Control& image) {
   // The picture at its own size, from the image's top-left corner, clipped to
   // the control.
   const rt::PixelRect r = rt::ControlRect(image, screen_);
-  const IconImage icon = ProgramIcon();
-  for (int y = 0; y < std::min(icon.height, r.height); ++y) {
-    for (int x = 0; x < std::min(icon.width, r.width); ++x) {
-      const std::uint32_t argb = icon.argb[y * icon.width + x];
-      if ((argb >> 24) == 0) continue;
-      SetPixelV(dc, r.left + x, r.top + y, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
-    }
-  }
+  const IconBitmap& icon = Icon();
+  const int width = std::min(icon.width, r.width), height = std::min(icon.height, r.height);
+  if (!icon.dc || width <= 0 || height <= 0) return;
+  GdiAlphaBlend(dc, r.left, r.top, width, height, icon.dc, 0, 0, width, height,
+                BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
 }
 
 }  // namespace quintarel::win32

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/Form.h"
+#include "runtime/Geometry.h"
 #include "runtime/Platform.h"
 
 namespace rt {
@@ -22,7 +23,8 @@ class Win32Platform;
 // procedure only turns messages into runtime events.
 class FormWindow {
  public:
-  FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner);
+  // Opens at the outer rectangle given (the platform decides where windows open).
+  FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& form, HWND owner, const rt::PixelRect& outer);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
@@ -33,8 +35,8 @@ class FormWindow {
   rt::PixelRect OuterRect() const;
   bool PreTranslate(MSG& msg);
 
-  // The outer rectangle that puts the client area where the design opens it.
-  static rt::PixelRect DesignedOuterRect(const rt::Form& form, const rt::ScreenInfo& screen);
+  // The frame the form's window gets around its client area.
+  static rt::FrameMargins Frame(const rt::FormDesign& design);
 
  private:
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -42,14 +44,14 @@ class FormWindow {
 
   void CreateButtons();
   void PaintBuffered();
-  void Paint(HDC dc, const RECT& client);
-  void PaintControl(HDC dc, const rt::Control& control);
+  void Paint(HDC dc, const RECT& dirty);
+  void PaintControl(HDC dc, const rt::Control& control, const rt::PixelRect& dirty);
   void PaintLabel(HDC dc, const rt::Control& label);
   void PaintFrame(HDC dc, const rt::Control& frame);
   void PaintLine(HDC dc, const rt::Control& line);
   void PaintShape(HDC dc, const rt::Control& shape);
   void PaintImage(HDC dc, const rt::Control& image);
-  void PaintChildren(HDC dc, const rt::Control* container);
+  void PaintChildren(HDC dc, const rt::Control* container, const rt::PixelRect& dirty);
   void FocusButton();
 
   Win32Platform& platform_;
@@ -63,6 +65,11 @@ class FormWindow {
     HWND hwnd;
   };
   std::vector<Button> buttons_;
+  // The off-screen buffer that painting goes to, kept between paints.
+  HDC buffer_ = nullptr;
+  HBITMAP bufferBitmap_ = nullptr;
+  HGDIOBJ bufferPrevious_ = nullptr;
+  SIZE bufferSize_{};
 };
 
 }  // namespace quintarel::win32

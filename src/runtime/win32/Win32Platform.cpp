@@ -10,7 +10,10 @@ namespace quintarel::win32 {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {}
 
-Win32Platform::~Win32Platform() = default;
+Win32Platform::~Win32Platform() {
+  // Windows still open now go with the program, not by anyone else's hand.
+  tearingDown_ = true;
+}
 
 int Win32Platform::MessageBox(std::string_view prompt, int style, std::string_view title) {
   HWND owner = GetActiveWindow();
@@ -44,8 +47,28 @@ rt::ScreenInfo Win32Platform::Screen() const {
 
 rt::PixelRect Win32Platform::OuterRect(const rt::Form& form) const {
   if (FormWindow* window = WindowOf(form)) return window->OuterRect();
-  // Not shown yet: where its window will open.
-  return FormWindow::DesignedOuterRect(form, Screen());
+  // Not shown yet: where its window would open if it were shown now. Asking
+  // must not move later windows, so a copy of the placer answers.
+  rt::WindowPlacer trial = placer_;
+  return Placement(form, trial);
+}
+
+rt::PixelRect Win32Platform::Placement(const rt::Form& form, rt::WindowPlacer& placer) const {
+  const rt::FormDesign& design = form.Design();
+  const rt::ScreenInfo screen = Screen();
+  const rt::FrameMargins frame = FormWindow::Frame(design);
+  // The primary monitor's top-left is (0, 0) of the virtual screen.
+  const rt::PixelPoint primary{};
+  const rt::PixelPoint wanted = placer.Wanted(design, screen, primary);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromPoint(POINT{wanted.x, wanted.y}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const rt::PixelPoint client = placer.Place(design, screen, primary, frame,
+                                             {work.left, work.top, work.right - work.left, work.bottom - work.top});
+  const rt::PixelSize size = rt::ClientSize(design, screen);
+  return {client.x - frame.left, client.y - frame.top, frame.left + size.width + frame.right,
+          frame.top + size.height + frame.bottom};
 }
 
 void Win32Platform::ShowForm(rt::Form& form) {
@@ -54,7 +77,8 @@ void Win32Platform::ShowForm(rt::Form& form) {
     // The first form shown is the main window; later ones are owned by it, so
     // they stay above it and share its taskbar entry.
     if (!first_) first_ = &form;
-    it = windows_.emplace(&form, std::make_unique<FormWindow>(*this, *runtime_, form, MainWindow())).first;
+    const rt::PixelRect outer = Placement(form, placer_);
+    it = windows_.emplace(&form, std::make_unique<FormWindow>(*this, *runtime_, form, MainWindow(), outer)).first;
   }
   it->second->Show();
 }
@@ -73,6 +97,7 @@ bool Win32Platform::PreTranslate(MSG& msg) const {
 }
 
 void Win32Platform::DestroyWindows() {
+  tearingDown_ = true;
   // Owned windows first, as the system would destroy them.
   for (auto it = windows_.begin(); it != windows_.end();) {
     it = it->first == first_ ? std::next(it) : windows_.erase(it);

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "runtime/Geometry.h"
 #include "runtime/Platform.h"
 #include "runtime/win32/Fonts.h"
 
@@ -43,6 +44,9 @@ class Win32Platform : public rt::Platform {
   // Closes every window; called when the event loop has ended, while the
   // program's forms still exist for the messages that closing sends.
   void DestroyWindows();
+  // Whether the windows are going because the program is tearing them down,
+  // not because someone else destroyed one.
+  bool TearingDown() const { return tearingDown_; }
 
   HWND MainWindow() const;
   Fonts& FontCache() { return fonts_; }
@@ -50,12 +54,17 @@ class Win32Platform : public rt::Platform {
 
  private:
   FormWindow* WindowOf(const rt::Form& form) const;
+  // The outer rectangle the form's window opens at, as the placer decides it
+  // for the monitor that holds the form's wanted place.
+  rt::PixelRect Placement(const rt::Form& form, rt::WindowPlacer& placer) const;
 
   HINSTANCE instance_;
   rt::Runtime* runtime_ = nullptr;
   Fonts fonts_;
   std::map<const rt::Form*, std::unique_ptr<FormWindow>> windows_;
   const rt::Form* first_ = nullptr;
+  rt::WindowPlacer placer_;
+  bool tearingDown_ = false;
 };
 
 }  // namespace quintarel::win32
