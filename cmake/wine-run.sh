@@ -7,7 +7,8 @@ build_dir=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX="$build_dir/wineprefix"
 # QUINTAREL_WINEDEBUG: Wine debug channels for a test that reads them.
 export WINEDEBUG=${QUINTAREL_WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Linux menu entries (winemenubuilder) for the shortcuts an installer makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 ready="$WINEPREFIX/.quintarel-ready"
 if [ ! -f "$ready" ]; then
   exec 9>"$build_dir/wineprefix.lock"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs and that are missing.
-#   tools/deps.sh play   what building and starting the game needs
-#   tools/deps.sh test   what building and running every test needs
+#   tools/deps.sh play      what building and starting the game needs
+#   tools/deps.sh package   and what making the .deb, the zip and the installer needs
+#   tools/deps.sh test      what building and running every test needs
 set -euo pipefail
 
 what=${1:-test}
@@ -9,6 +10,15 @@ packages=(cmake ninja-build g++ python3 googletest
           qt6-base-dev libgl-dev libxcb1-dev pkg-config fonts-dejavu-core
           libx11-dev libxtst-dev libxdamage-dev libxcb-xfixes0-dev libxcb-xinput-dev qt6-base-private-dev
           libwayland-dev wayland-protocols qt6-wayland)
+# Making the packages: dpkg-shlibdeps and file for the .deb's Depends, the
+# cross compiler and makensis for the Windows ones.
+if [ "$what" = package ] || [ "$what" = test ]; then
+  packages+=(dpkg-dev file g++-mingw-w64-x86-64-posix nsis)
+fi
+# Checking the packages.
+if [ "$what" = test ]; then
+  packages+=(lintian desktop-file-utils appstream)
+fi
 if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile

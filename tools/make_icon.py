@@ -2,11 +2,16 @@
 """Builds the program's icon from its text source (src/app/icon.txt).
 
     make_icon.py ICON_TXT OUT_ICO OUT_PNG OUT_CPP
+    make_icon.py --hicolor ICON_TXT OUT_DIR NAME SIZE...
 
 OUT_ICO: a Windows icon of one 32 x 32 image in 16 colours with its mask.
 OUT_PNG: the same picture as 32 x 32 RGBA, for the Linux desktop entry.
 OUT_CPP: the same picture as ARGB pixels for the backends to paint.
+--hicolor: the picture at each SIZE as OUT_DIR/SIZExSIZE/apps/NAME.png, for
+the icon theme; scaled nearest neighbour, so every pixel stays one of the
+palette's colours or transparent, as crisp as the original.
 """
+import os
 import struct
 import sys
 import zlib
@@ -63,14 +68,21 @@ def argb(pixel):
     return 0xFF000000 | (r << 16) | (g << 8) | b
 
 
+def scaled(rows, size):
+    """Nearest neighbour: each pixel takes the source pixel under its centre."""
+    pick = [(2 * i + 1) * SIZE // (2 * size) for i in range(size)]
+    return [[rows[y][x] for x in pick] for y in pick]
+
+
 def png(rows):
+    size = len(rows)
     raw = b"".join(b"\0" + b"".join(struct.pack(">I", argb(p))[1:] + struct.pack("B", argb(p) >> 24)
                                    for p in row) for row in rows)
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
@@ -86,7 +98,18 @@ def cpp(rows):
     return "\n".join(lines)
 
 
+def hicolor(rows, out_dir, name, sizes):
+    for size in sizes:
+        folder = os.path.join(out_dir, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, f"{name}.png"), "wb") as f:
+            f.write(png(scaled(rows, size)))
+
+
 def main():
+    if len(sys.argv) >= 6 and sys.argv[1] == "--hicolor":
+        hicolor(read_pixels(sys.argv[2]), sys.argv[3], sys.argv[4], [int(s) for s in sys.argv[5:]])
+        return
     if len(sys.argv) != 5:
         sys.exit(__doc__)
     rows = read_pixels(sys.argv[1])

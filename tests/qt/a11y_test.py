@@ -99,12 +99,19 @@ class ScreenReader(unittest.TestCase):
         env = dict(os.environ, DISPLAY=display, QUINTAREL_TEST_SEED="4242")
         env.pop("WAYLAND_DISPLAY", None)
         env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
-        self.game = subprocess.Popen([PROGRAM], env=env, stderr=subprocess.DEVNULL)
         # What the game tells a screen reader of its changes, as (event, source's name, text or new state).
         self.events = []
         self.listener = lambda e: self.events.append((e.type, e.source.name, e.any_data if "text" in e.type else e.detail1))
         pyatspi.Registry.registerEventListener(self.listener, "object:text-changed",
                                                "object:state-changed")
+        # The registry hears of the listeners asynchronously, and an application
+        # asks it which events anyone listens to when it starts: give the
+        # registry time to know both, or the game may never send state changes.
+        end = time.time() + 1.0
+        while time.time() < end:
+            pump()
+            time.sleep(0.05)
+        self.game = subprocess.Popen([PROGRAM], env=env, stderr=subprocess.DEVNULL)
 
     def tearDown(self):
         pyatspi.Registry.deregisterEventListener(self.listener, "object:text-changed",

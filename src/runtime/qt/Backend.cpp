@@ -128,6 +128,9 @@ int RunBackend(int argc, char** argv) {
   // The program ends only through End; windows hidden on the way out must not
   // end it earlier.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The desktop entry's name: on Wayland the app_id that ties the windows to
+  // the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUINTAREL_APP_ID));
 
   qt::QtPlatform platform;
   std::unique_ptr<rt::ClockRandom> random = MakeRandom();
