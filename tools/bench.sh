@@ -3,7 +3,7 @@
 # one colour and repaint a patch on a click, tests/bench/) on a private Xvfb and
 # prints a table: start-up, first frame, click -> repaint and peak RSS, for the
 # Qt build and for the Win32 build under Wine.
-#   tools/bench.sh [--runs N] [--clicks N]      (defaults: 10 runs, 8 clicks each)
+#   tools/bench.sh [--runs N] [--clicks N]      (defaults: 15 runs, 10 clicks each)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

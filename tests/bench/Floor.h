@@ -15,7 +15,7 @@ inline constexpr unsigned kBackground = 0xFFC0C0;  // RGB
 // The patch a click (on release, as the game's click) repaints in the other colour.
 inline constexpr int kPatchLeft = 350, kPatchTop = 68, kPatchWidth = 15, kPatchHeight = 23;
 inline constexpr unsigned kPatchColours[2] = {0xFFFFFF, 0x0000FF};
-// Where the window is clicked, away from the label and the button.
-inline constexpr int kClickX = 200, kClickY = 150;
+// Where the window is clicked in turn, away from the label and the button.
+inline constexpr int kClicks[2][2] = {{200, 150}, {260, 150}};
 
 }  // namespace floor_window

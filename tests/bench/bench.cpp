@@ -127,7 +127,7 @@ class Bench {
         if (!Shows(after, s.ink[static_cast<std::size_t>(i % 2)]))
           throw std::runtime_error(s.title + ": a click repainted something else");
       }
-      // Apart enough that no two clicks make a double click.
+      // Time to settle; the two points lie apart, so no two clicks make a double click.
       std::this_thread::sleep_for(150ms);
     }
     if (!out) return;
@@ -189,7 +189,9 @@ class Bench {
         XNextEvent(dpy, &event);
         if (event.type == MapNotify && x_.Title(event.xmap.window) == title) return Clock::now();
       }
-      std::this_thread::sleep_for(100us);
+      // Asleep until the server says something.
+      pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+      poll(&fd, 1, 20);
     }
     throw std::runtime_error("no window \"" + title + "\" was mapped");
   }
@@ -248,7 +250,7 @@ void PrintRows(const char* build, const Samples& game, const Samples& floor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 10, clicks = 8;
+  int runs = 15, clicks = 10;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -285,16 +287,16 @@ int main(int argc, char** argv) {
         {}};
   };
   const auto floor = [](std::vector<std::string> command) {
-    const rt::PixelPoint click{fw::kClickX, fw::kClickY};
-    return Subject{std::move(command),
-                   FLOOR_TITLE,
-                   {fw::kLeft, fw::kTop},
-                   {fw::kPatchLeft + fw::kPatchWidth / 2, fw::kPatchTop + fw::kPatchHeight / 2},
-                   ToRgb(fw::kPatchColours[0]),
-                   {click, click},
-                   {fw::kPatchLeft, fw::kPatchTop, fw::kPatchWidth, fw::kPatchHeight},
-                   {ToRgb(fw::kPatchColours[1]), ToRgb(fw::kPatchColours[0])},
-                   {}};
+    return Subject{
+        std::move(command),
+        FLOOR_TITLE,
+        {fw::kLeft, fw::kTop},
+        {fw::kPatchLeft + fw::kPatchWidth / 2, fw::kPatchTop + fw::kPatchHeight / 2},
+        ToRgb(fw::kPatchColours[0]),
+        {rt::PixelPoint{fw::kClicks[0][0], fw::kClicks[0][1]}, rt::PixelPoint{fw::kClicks[1][0], fw::kClicks[1][1]}},
+        {fw::kPatchLeft, fw::kPatchTop, fw::kPatchWidth, fw::kPatchHeight},
+        {ToRgb(fw::kPatchColours[1]), ToRgb(fw::kPatchColours[0])},
+        {}};
   };
 
   struct Pair {

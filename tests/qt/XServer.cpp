@@ -325,16 +325,25 @@ void XServer::Iconify(WindowId window) const {
   Settle();
 }
 
-void XServer::Activate(WindowId window) const {
+namespace {
+
+// A request to the window manager, as a pager or a desktop's panel sends it.
+void AskWindowManager(Display* dpy, Window window, const char* message, long data) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
+  event.xclient.message_type = XInternAtom(dpy, message, False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = 2;  // from a pager: the user asked for it
+  event.xclient.data.l[0] = data;
   event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XSync(dpy_, False);
+  XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(dpy, False);
+}
+
+}  // namespace
+
+void XServer::Activate(WindowId window) const {
+  AskWindowManager(dpy_, window, "_NET_ACTIVE_WINDOW", 2);  // 2: from a pager, the user asked for it
   Settle();
 }
 
@@ -380,15 +389,7 @@ bool XServer::PopupShown() const {
 }
 
 void XServer::SwitchDesktop(int desktop) const {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = DefaultRootWindow(dpy_);
-  event.xclient.message_type = XInternAtom(dpy_, "_NET_CURRENT_DESKTOP", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = desktop;
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XSync(dpy_, False);
+  AskWindowManager(dpy_, DefaultRootWindow(dpy_), "_NET_CURRENT_DESKTOP", desktop);
   Settle();
 }
 

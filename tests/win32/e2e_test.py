@@ -509,6 +509,14 @@ class WholeGame(GameCase):
     def test_rounds_two_and_five_hit_then_ok(self):
         self.start(self.SEED)
         self.play_game(self.SEED, hits={2, 5})
+        # Each change repainted only what the control covers; painted whole, the
+        # main window looks just the same.
+        client = (*on_main(0, 0), *on_main(*MAIN_CLIENT[2:]))
+        changed = Shot().region(client)
+        self.assertEqual(one(probe("repaint", MAIN_TITLE), "painted"), "1")
+        time.sleep(0.5)
+        whole = Shot().region(client)
+        self.assertEqual(sum(a != b for a, b in zip(changed, whole)), 0, "pixels only a whole repaint got right")
         info = probe("window", WIN_TITLE)
         self.assertEqual(numbers(one(info, "client_origin")), (347, 226))
         self.assertEqual(numbers(one(info, "client_size")), (167, 151))

@@ -12,6 +12,8 @@
 //   probe activate TITLE         makes the window the foreground window
 //   probe switchto TITLE         the same as the taskbar does it: a disabled window's dialog instead
 //   probe move TITLE X Y         moves the window's outer rectangle to X, Y
+//   probe repaint TITLE          has the window paint all of itself anew, and
+//                                waits until it has
 //   probe msgbox                 the message box: title, text, buttons, icon
 //   probe destroyed TITLE        tells the window it is being destroyed (only a
 //                                window's own thread can destroy it for real)
@@ -293,6 +295,18 @@ int Command(int argc, const wchar_t* const* argv) {
     HWND hwnd = FindTopLevel(argv[2]);
     if (!hwnd) return 2;
     Print("done", SetForegroundWindow(IsWindowEnabled(hwnd) ? hwnd : GetLastActivePopup(hwnd)) ? 1 : 0);
+    return 0;
+  }
+  if (command == L"repaint" && argc == 3) {
+    HWND hwnd = FindTopLevel(argv[2]);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    // Painting validates the window: no update region is left.
+    bool painted = false;
+    for (int i = 0; i < 500 && !painted; ++i) {
+      painted = !GetUpdateRect(hwnd, nullptr, FALSE);
+      if (!painted) Sleep(10);
+    }
+    Print("painted", painted ? 1 : 0);
     return 0;
   }
   if (command == L"move" && argc == 5) {

@@ -65,6 +65,8 @@ class Win32Platform : public rt::Platform {
   const rt::Form* first_ = nullptr;
   rt::WindowPlacer placer_;
   bool tearingDown_ = false;
+  // The system's pixels per inch, once asked.
+  mutable int dpiX_ = 0, dpiY_ = 0;
 };
 
 }  // namespace quintarel::win32
