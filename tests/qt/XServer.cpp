@@ -84,6 +84,21 @@ void XServer::StartWindowManager() {
   const bool running =
       WaitUntil([this] { return !Property(DefaultRootWindow(dpy_), "_NET_SUPPORTING_WM_CHECK").empty(); }, 10s);
   if (!running) throw std::runtime_error("openbox did not start (tools/deps.sh test installs it)");
+  // Openbox announces itself before it has finished starting, and a window
+  // mapped in between is never managed (the game's, on a loaded machine):
+  // windows of our own are mapped until one is.
+  const bool managing = WaitUntil(
+      [this] {
+        const Window probe = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 8, 8, 0, 0, 0);
+        XMapWindow(dpy_, probe);
+        XSync(dpy_, False);
+        const bool managed = WaitUntil([&] { return !Property(probe, "WM_STATE").empty(); }, 250ms);
+        XDestroyWindow(dpy_, probe);
+        XSync(dpy_, False);
+        return managed;
+      },
+      20s);
+  if (!managing) throw std::runtime_error("openbox does not manage new windows");
 }
 
 WindowId XServer::ActiveWindow() const {
