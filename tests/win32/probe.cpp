@@ -105,6 +105,8 @@ int Window(const wchar_t* title) {
   gui.cbSize = sizeof gui;
   if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui)) {
     Print("active", gui.hwndActive == hwnd ? 1 : 0);
+    // In the system's move or size loop.
+    Print("movesize", (gui.flags & GUI_INMOVESIZE) ? 1 : 0);
     Print("focus_class", Narrow(ClassOf(gui.hwndFocus)));
     Print("focus_text", Narrow(TextOf(gui.hwndFocus)));
     Print("focus_style", static_cast<long long>(GetWindowLongPtrW(gui.hwndFocus, GWL_STYLE)));

@@ -109,6 +109,13 @@ class Storm:
         self.kind = kind
         self.steps = (self.steps + [f"#{self.events} {what}"])[-60:]
 
+    def note(self, what):
+        self.steps.append("    " + what)
+        print(f"NOTE: Wine storm, seed {self.seed}, event {self.events}: {what}", flush=True)
+
+    def in_move_loop(self, title):
+        return self.probe.ask("window", title).get("movesize") == ["1"]
+
     def finding(self, what):
         text = (f"Wine storm, seed {self.seed}, event {self.events}, game {self.games + 1}: {what}\n"
                 "  steps of this game (last 60):\n    " + "\n    ".join(self.steps))
@@ -194,9 +201,19 @@ class Storm:
             end = time.time() + HOLD_GRACE
             while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in self.held and time.time() < end:
                 time.sleep(0.1)
+            if clip not in self.held and self.in_move_loop(WIN_TITLE):
+                # The system's move loop lets go of the cursor while it runs (it
+                # missed the button's release): a user ends it, and the hold
+                # must come back.
+                self.note("the system's move loop runs; Escape")
+                e2e.key("Escape")
+                end = time.time() + HOLD_GRACE
+                while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in self.held and time.time() < end:
+                    time.sleep(0.1)
             if clip not in self.held and self.game.running() and self.observe()["win_active"]:
                 self.finding(f"the evaluation window is active, but the cursor is clipped to {clip},"
-                             f" not to its rectangles {self.held}")
+                             f" not to its rectangles {self.held} (in a move loop: {self.in_move_loop(WIN_TITLE)};"
+                             f" the last ClipCursor calls in the game's thread: {self.game.clip_calls()[-4:]})")
                 return self.abandon()
 
     # --- events -----------------------------------------------------------------
