@@ -21,6 +21,12 @@ cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
 
+# The same suite again, and the random input storms (label storm), in a Debug
+# build under AddressSanitizer, UBSan and LeakSanitizer.
+cmake --preset linux-asan
+cmake --build --preset linux-asan
+ctest --preset linux-asan
+
 # Windows: cross-built with mingw-w64 into build/windows/quintarel.exe, every
 # test run under Wine. The Wine prefix lives in build/windows and is made once,
 # here, before any test's clock starts.

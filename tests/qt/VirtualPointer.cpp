@@ -50,7 +50,8 @@ int main() {
   }
   Globals globals;
   static constexpr wl_registry_listener kListener{Global, GlobalRemoved};
-  wl_registry_add_listener(wl_display_get_registry(display), &kListener, &globals);
+  wl_registry* registry = wl_display_get_registry(display);
+  wl_registry_add_listener(registry, &kListener, &globals);
   wl_display_roundtrip(display);
   if (!globals.manager) {
     std::fprintf(stderr, "virtual_pointer: the compositor has no virtual pointers\n");
@@ -85,6 +86,9 @@ int main() {
     std::cout << "ok" << std::endl;
   }
   zwlr_virtual_pointer_v1_destroy(pointer);
+  zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
+  if (globals.seat) wl_seat_destroy(globals.seat);
+  wl_registry_destroy(registry);
   wl_display_roundtrip(display);
   wl_display_disconnect(display);
   return 0;

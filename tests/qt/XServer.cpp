@@ -27,6 +27,17 @@ namespace {
 
 void Settle() { std::this_thread::sleep_for(15ms); }
 
+// Windows come and go while the tests look at them: a window that vanished
+// between two requests is no error of the test's (Xlib's default handler
+// would end the process).
+int IgnoreVanished(Display*, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch) return 0;
+  char text[256] = {};
+  XGetErrorText(error->display, error->error_code, text, sizeof text);
+  std::fprintf(stderr, "X error: %s (request %d)\n", text, error->request_code);
+  return 0;
+}
+
 }  // namespace
 
 XServer::XServer(int width, int height) {
@@ -54,6 +65,7 @@ XServer::XServer(int width, int height) {
   name_ = ":" + number;
   dpy_ = XOpenDisplay(name_.c_str());
   if (!dpy_) throw std::runtime_error("cannot open " + name_);
+  XSetErrorHandler(IgnoreVanished);
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XTestQueryExtension(dpy_, &event, &error, &major, &minor)) throw std::runtime_error("no XTest");
 }
@@ -72,6 +84,21 @@ void XServer::StartWindowManager() {
   const bool running =
       WaitUntil([this] { return !Property(DefaultRootWindow(dpy_), "_NET_SUPPORTING_WM_CHECK").empty(); }, 10s);
   if (!running) throw std::runtime_error("openbox did not start (tools/deps.sh test installs it)");
+  // Openbox announces itself before it has finished starting, and a window
+  // mapped in between is never managed (the game's, on a loaded machine):
+  // windows of our own are mapped until one is.
+  const bool managing = WaitUntil(
+      [this] {
+        const Window probe = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 8, 8, 0, 0, 0);
+        XMapWindow(dpy_, probe);
+        XSync(dpy_, False);
+        const bool managed = WaitUntil([&] { return !Property(probe, "WM_STATE").empty(); }, 250ms);
+        XDestroyWindow(dpy_, probe);
+        XSync(dpy_, False);
+        return managed;
+      },
+      20s);
+  if (!managing) throw std::runtime_error("openbox does not manage new windows");
 }
 
 WindowId XServer::ActiveWindow() const {
@@ -189,6 +216,8 @@ QImage XServer::Grab(const Rect& r) const {
   XImage* image = XGetImage(dpy_, DefaultRootWindow(dpy_), r.x, r.y, static_cast<unsigned>(r.width),
                             static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
   QImage result(r.width, r.height, QImage::Format_RGB32);
+  result.fill(Qt::black);
+  if (!image) return result;  // off the screen
   for (int y = 0; y < r.height; ++y)
     for (int x = 0; x < r.width; ++x) result.setPixel(x, y, 0xFF000000u | (XGetPixel(image, x, y) & 0xFFFFFFu));
   XDestroyImage(image);
@@ -286,6 +315,25 @@ void XServer::Move(WindowId window, int x, int y) const {
   Settle();
 }
 
+void XServer::Button(int button, bool down) const {
+  XTestFakeButtonEvent(dpy_, static_cast<unsigned>(button), down ? True : False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+void XServer::KeyHeld(const char* keysym, bool down) const {
+  XTestFakeKeyEvent(dpy_, XKeysymToKeycode(dpy_, XStringToKeysym(keysym)), down ? True : False, CurrentTime);
+  XSync(dpy_, False);
+  Settle();
+}
+
+WindowId XServer::FocusedWindow() const {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(dpy_, &focus, &revert);
+  return focus;
+}
+
 void XServer::Iconify(WindowId window) const {
   XIconifyWindow(dpy_, window, DefaultScreen(dpy_));
   XSync(dpy_, False);
@@ -312,6 +360,47 @@ void AskWindowManager(Display* dpy, Window window, const char* message, long dat
 void XServer::Activate(WindowId window) const {
   AskWindowManager(dpy_, window, "_NET_ACTIVE_WINDOW", 2);  // 2: from a pager, the user asked for it
   Settle();
+}
+
+std::vector<XServer::Client> XServer::Clients() const {
+  // A window manager lists the windows it manages, iconified ones too; without
+  // one, the top-level windows are the root's children.
+  std::vector<Window> windows;
+  if (windowManager_ > 0) {
+    for (const unsigned long w : Property(DefaultRootWindow(dpy_), "_NET_CLIENT_LIST")) windows.push_back(w);
+  } else {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count))
+      windows.assign(children, children + count);
+    if (children) XFree(children);
+  }
+  std::vector<Client> clients;
+  for (const Window w : windows) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy_, w, &attributes) || attributes.c_class == InputOnly) continue;
+    if (std::string title = Title(w); !title.empty()) {
+      const std::vector<unsigned long> state = Property(w, "WM_STATE");
+      clients.push_back(
+          {w, std::move(title), attributes.map_state == IsViewable, state.empty() ? -1 : static_cast<int>(state[0])});
+    }
+  }
+  return clients;
+}
+
+bool XServer::PopupShown() const {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count)) return false;
+  bool shown = false;
+  for (unsigned int i = 0; i < count && !shown; ++i) {
+    XWindowAttributes a;
+    // A window manager keeps tiny mapped helper windows of its own, often off the screen.
+    shown = XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable && a.override_redirect &&
+            a.c_class == InputOutput && a.width > 2 && a.height > 2 && a.x + a.width > 0 && a.y + a.height > 0;
+  }
+  if (children) XFree(children);
+  return shown;
 }
 
 void XServer::SwitchDesktop(int desktop) const {

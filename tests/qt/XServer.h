@@ -83,6 +83,22 @@ class XServer {
   // Whether another client's active pointer grab succeeds now; it is let go at once.
   bool OtherClientCanGrab() const;
 
+  // For the storms: any button or key held or let go, and the focus.
+  void Button(int button, bool down) const;
+  void KeyHeld(const char* keysym, bool down) const;
+  WindowId FocusedWindow() const;
+  // Every titled top-level window, shown or not (iconified, never mapped):
+  // its WM_STATE is -1 when it has none, 1 normal, 3 iconic.
+  struct Client {
+    WindowId id;
+    std::string title;
+    bool viewable;
+    int wmState;
+  };
+  std::vector<Client> Clients() const;
+  // A mapped override-redirect window, as a window manager's menus are.
+  bool PopupShown() const;
+
  private:
   pid_t pid_ = -1;
   pid_t windowManager_ = -1;
@@ -107,6 +123,7 @@ class Program {
   std::optional<int> WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(5));
   bool Running();
   bool Signalled() const { return signalled_; }
+  pid_t Pid() const { return pid_; }
   std::string Stderr() const;
 
  private:

@@ -564,6 +564,16 @@ class WholeGame(GameCase):
         self.assertEqual(moved, (first[0] + 40, first[1] + 30, first[2] + 40, first[3] + 30))
         self.assertEqual(clip(), first)
         self.assertEqual(len(self.game.clip_calls()), calls, "moving does not confine again")
+        # Dragged by its title bar: the system's move loop frees the cursor, and
+        # the hold comes back where it was taken.
+        caption = (moved[0] + 30, moved[1] + 8)
+        subprocess.run(["xdotool", "mousemove", *map(str, caption), "mousedown", "1", "mousemove_relative", "8", "5",
+                        "mousemove_relative", "8", "5", "mouseup", "1"], check=True)
+        wait_for(lambda: numbers(one(probe("window", WIN_TITLE), "outer")) != moved, what="the window dragged")
+        moved = numbers(one(probe("window", WIN_TITLE), "outer"))
+        self.assertEqual(clip(), first, "held again after the drag")
+        self.assertEqual(push((2, 2)), first[:2])
+        calls = len(self.game.clip_calls())
         # The main window active, then the evaluation window again: Activate
         # runs once more and confines to where the window is now.
         probe("activate", MAIN_TITLE)
@@ -575,7 +585,7 @@ class WholeGame(GameCase):
         self.assertEqual(self.game.clip_calls()[-1], moved)
         self.assertEqual(self.check_confined(), moved)
         shot = Shot()
-        dx, dy = 40, 30
+        dx, dy = moved[0] - first[0], moved[1] - first[1]
         for i in range(7):
             x, y = mark_point(i)
             self.assertEqual(shot.pixel((x + dx, y + dy)), GREEN if i in (3, 5) else LIGHT_RED, f"lblBarva({i})")

@@ -10,6 +10,7 @@
 //   probe closebox TITLE         a screen point on the window's close box
 //   probe sysclose TITLE         asks the window to close, as the taskbar does
 //   probe activate TITLE         makes the window the foreground window
+//   probe switchto TITLE         the same as the taskbar does it: a disabled window's dialog instead
 //   probe move TITLE X Y         moves the window's outer rectangle to X, Y
 //   probe repaint TITLE          has the window paint all of itself anew, and
 //                                waits until it has
@@ -21,7 +22,13 @@
 //                                of that window: each top-level window asked,
 //                                then told whether the session ends (it does
 //                                if all agree, unless another program refused)
+//   probe menu                   whether a menu is open
+//   probe cursor                 where the cursor is
+//   probe minimize|restore TITLE asks the window to minimise or restore, as the taskbar does
 //   probe idle                   holds the Wine desktop open until killed
+//   probe serve                  runs one command per line of standard input (arguments
+//                                separated by tabs), each answer closed by an end=STATUS line:
+//                                no Wine start per question
 #include <windows.h>
 
 #include <cstdio>
@@ -60,15 +67,13 @@ void PrintRect(const char* key, const RECT& r) {
 
 HWND FindTopLevel(const wchar_t* title) {
   HWND hwnd = FindWindowW(nullptr, title);
-  if (!hwnd) {
-    std::printf("error=no window titled %s\n", Narrow(title).c_str());
-    std::exit(2);
-  }
+  if (!hwnd) std::printf("error=no window titled %s\n", Narrow(title).c_str());
   return hwnd;
 }
 
 int Window(const wchar_t* title) {
   HWND hwnd = FindTopLevel(title);
+  if (!hwnd) return 2;
   RECT outer{};
   GetWindowRect(hwnd, &outer);
   RECT client{};
@@ -86,6 +91,7 @@ int Window(const wchar_t* title) {
   Print("client_origin", std::to_string(origin.x) + " " + std::to_string(origin.y));
   Print("client_size", std::to_string(client.right) + " " + std::to_string(client.bottom));
   Print("visible", IsWindowVisible(hwnd) ? 1 : 0);
+  Print("iconic", IsIconic(hwnd) ? 1 : 0);
   Print("minimizebox", (style & WS_MINIMIZEBOX) ? 1 : 0);
   Print("maximizebox", (style & WS_MAXIMIZEBOX) ? 1 : 0);
   Print("thickframe", (style & WS_THICKFRAME) ? 1 : 0);
@@ -99,6 +105,8 @@ int Window(const wchar_t* title) {
   gui.cbSize = sizeof gui;
   if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui)) {
     Print("active", gui.hwndActive == hwnd ? 1 : 0);
+    // In the system's move or size loop.
+    Print("movesize", (gui.flags & GUI_INMOVESIZE) ? 1 : 0);
     Print("focus_class", Narrow(ClassOf(gui.hwndFocus)));
     Print("focus_text", Narrow(TextOf(gui.hwndFocus)));
     Print("focus_style", static_cast<long long>(GetWindowLongPtrW(gui.hwndFocus, GWL_STYLE)));
@@ -116,6 +124,7 @@ int Window(const wchar_t* title) {
 
 int CloseBox(const wchar_t* title) {
   HWND hwnd = FindTopLevel(title);
+  if (!hwnd) return 2;
   RECT outer{};
   GetWindowRect(hwnd, &outer);
   // Along the caption, from the right edge inwards, until the frame says "close box".
@@ -132,14 +141,18 @@ int CloseBox(const wchar_t* title) {
   return 2;
 }
 
-HWND FindMessageBox() {
+// A visible top-level window of that class: #32770 a dialog (the message box),
+// #32768 a menu.
+HWND FindVisible(const wchar_t* windowClass) {
   struct Search {
+    const wchar_t* windowClass;
     HWND found = nullptr;
-  } search;
+  } search{windowClass};
   EnumWindows(
       [](HWND hwnd, LPARAM data) -> BOOL {
-        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd)) {
-          reinterpret_cast<Search*>(data)->found = hwnd;
+        auto* search = reinterpret_cast<Search*>(data);
+        if (ClassOf(hwnd) == search->windowClass && IsWindowVisible(hwnd)) {
+          search->found = hwnd;
           return FALSE;
         }
         return TRUE;
@@ -149,7 +162,7 @@ HWND FindMessageBox() {
 }
 
 int MessageBoxInfo() {
-  HWND box = FindMessageBox();
+  HWND box = FindVisible(L"#32770");
   if (!box) {
     std::printf("found=0\n");
     return 0;
@@ -225,13 +238,17 @@ int EndSession(const wchar_t* title, bool refused) {
   return 0;
 }
 
-}  // namespace
+int SysCommand(const wchar_t* title, WPARAM command) {
+  HWND hwnd = FindTopLevel(title);
+  if (!hwnd) return 2;
+  PostMessageW(hwnd, WM_SYSCOMMAND, command, 0);
+  return 0;
+}
 
-// Wide arguments, so window titles with Czech letters arrive intact.
-int wmain(int argc, wchar_t** argv) {
+int Serve();
+
+int Command(int argc, const wchar_t* const* argv) {
   if (argc < 2) return 1;
-  // Real pixels, as the game (per-monitor aware) sees them, at any dpi.
-  SetProcessDPIAware();
   const std::wstring command = argv[1];
   if (command == L"screen") {
     HDC dc = GetDC(nullptr);
@@ -257,14 +274,29 @@ int wmain(int argc, wchar_t** argv) {
     Print("pos", std::to_string(p.x) + " " + std::to_string(p.y));
     return 0;
   }
-  if (command == L"window" && argc == 3) return Window(argv[2]);
-  if (command == L"closebox" && argc == 3) return CloseBox(argv[2]);
-  if (command == L"sysclose" && argc == 3) {
-    PostMessageW(FindTopLevel(argv[2]), WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (command == L"cursor") {
+    POINT p{};
+    GetCursorPos(&p);
+    Print("pos", std::to_string(p.x) + " " + std::to_string(p.y));
     return 0;
   }
+  if (command == L"window" && argc == 3) return Window(argv[2]);
+  if (command == L"closebox" && argc == 3) return CloseBox(argv[2]);
+  if (command == L"sysclose" && argc == 3) return SysCommand(argv[2], SC_CLOSE);
+  if (command == L"minimize" && argc == 3) return SysCommand(argv[2], SC_MINIMIZE);
+  if (command == L"restore" && argc == 3) return SysCommand(argv[2], SC_RESTORE);
   if (command == L"activate" && argc == 3) {
-    Print("done", SetForegroundWindow(FindTopLevel(argv[2])) ? 1 : 0);
+    HWND hwnd = FindTopLevel(argv[2]);
+    if (!hwnd) return 2;
+    Print("done", SetForegroundWindow(hwnd) ? 1 : 0);
+    return 0;
+  }
+  if (command == L"switchto" && argc == 3) {
+    // As the taskbar switches to a window: a window disabled by its modal
+    // dialog gives the dialog instead.
+    HWND hwnd = FindTopLevel(argv[2]);
+    if (!hwnd) return 2;
+    Print("done", SetForegroundWindow(IsWindowEnabled(hwnd) ? hwnd : GetLastActivePopup(hwnd)) ? 1 : 0);
     return 0;
   }
   if (command == L"repaint" && argc == 3) {
@@ -280,21 +312,31 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"move" && argc == 5) {
-    Print("done", SetWindowPos(FindTopLevel(argv[2]), nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0,
-                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
-                      ? 1
-                      : 0);
+    HWND hwnd = FindTopLevel(argv[2]);
+    if (!hwnd) return 2;
+    Print("done",
+          SetWindowPos(hwnd, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+              ? 1
+              : 0);
     return 0;
   }
   if (command == L"msgbox") return MessageBoxInfo();
   if (command == L"destroyed" && argc == 3) {
+    HWND hwnd = FindTopLevel(argv[2]);
+    if (!hwnd) return 2;
     DWORD_PTR answer = 0;
-    Print("sent", SendMessageTimeoutW(FindTopLevel(argv[2]), WM_DESTROY, 0, 0, SMTO_BLOCK, 5000, &answer) ? 1 : 0);
+    Print("sent", SendMessageTimeoutW(hwnd, WM_DESTROY, 0, 0, SMTO_BLOCK, 5000, &answer) ? 1 : 0);
     return 0;
   }
   if (command == L"endsession" && (argc == 3 || argc == 4)) {
+    if (!FindTopLevel(argv[2])) return 2;
     return EndSession(argv[2], argc == 4 && std::wstring(argv[3]) == L"refused");
   }
+  if (command == L"menu") {
+    Print("found", FindVisible(L"#32768") ? 1 : 0);
+    return 0;
+  }
+  if (command == L"serve") return Serve();
   if (command == L"idle") {
     // A desktop's first process sees no cursor clip yet, and every later
     // process would start a new desktop: this one keeps it for the tests.
@@ -302,4 +344,38 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(INFINITE);
   }
   return 1;
+}
+
+int Serve() {
+  char line[4096];
+  while (std::fgets(line, sizeof line, stdin)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    std::vector<std::wstring> args{L"probe"};
+    for (std::size_t start = 0;;) {
+      const std::size_t tab = text.find('\t', start);
+      const std::string part = text.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+      std::wstring wide(part.size(), L'\0');
+      wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, part.data(), static_cast<int>(part.size()),
+                                                               wide.data(), static_cast<int>(wide.size()))));
+      args.push_back(wide);
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    std::vector<const wchar_t*> argv;
+    for (const std::wstring& arg : args) argv.push_back(arg.c_str());
+    const int status = args[1] == L"serve" ? 1 : Command(static_cast<int>(argv.size()), argv.data());
+    std::printf("end=%d\n", status);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Wide arguments, so window titles with Czech letters arrive intact.
+int wmain(int argc, wchar_t** argv) {
+  // Real pixels, as the game (per-monitor aware) sees them, at any dpi.
+  SetProcessDPIAware();
+  return Command(argc, argv);
 }

@@ -333,6 +333,15 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
       return DefWindowProcW(gone, message, wParam, lParam);
     }
+    case WM_SYSCOMMAND:
+      if (const WPARAM command = wParam & 0xFFF0; command == SC_MOVE || command == SC_SIZE) {
+        // The move loop runs in here and frees the cursor as it starts, also
+        // when it is given up before anything moves.
+        const LRESULT result = DefWindowProcW(hwnd_, message, wParam, lParam);
+        platform_.RestoreClip();
+        return result;
+      }
+      break;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:

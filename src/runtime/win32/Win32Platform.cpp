@@ -23,11 +23,16 @@ int Win32Platform::MessageBox(std::string_view prompt, int style, std::string_vi
 
 void Win32Platform::ClipCursor(const rt::ClipRect* rect) {
   if (!rect) {
+    clip_.reset();
     ::ClipCursor(nullptr);
     return;
   }
-  const RECT clip{rect->left, rect->top, rect->right, rect->bottom};
-  ::ClipCursor(&clip);
+  clip_ = RECT{rect->left, rect->top, rect->right, rect->bottom};
+  ::ClipCursor(&*clip_);
+}
+
+void Win32Platform::RestoreClip() const {
+  if (clip_) ::ClipCursor(&*clip_);
 }
 
 rt::ScreenInfo Win32Platform::Screen() const {

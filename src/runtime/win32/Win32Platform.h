@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "runtime/Geometry.h"
 #include "runtime/Platform.h"
@@ -31,6 +32,9 @@ class Win32Platform : public rt::Platform {
 
   int MessageBox(std::string_view prompt, int style, std::string_view title) override;
   void ClipCursor(const rt::ClipRect* rect) override;
+  // The system's move and size loop frees the cursor: once it is over, a hold
+  // the program has taken is taken again, at the rectangle it asked for.
+  void RestoreClip() const;
   rt::ScreenInfo Screen() const override;
   rt::PixelRect OuterRect(const rt::Form& form) const override;
   void ShowForm(rt::Form& form) override;
@@ -65,6 +69,7 @@ class Win32Platform : public rt::Platform {
   const rt::Form* first_ = nullptr;
   rt::WindowPlacer placer_;
   bool tearingDown_ = false;
+  std::optional<RECT> clip_;
   // The system's pixels per inch, once asked.
   mutable int dpiX_ = 0, dpiY_ = 0;
 };
