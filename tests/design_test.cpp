@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
+#include "runtime/Caption.h"
 #include "runtime/Errors.h"
 #include "runtime/Geometry.h"
 
@@ -359,4 +360,70 @@ TEST(Placement, DesignedWhereItFitsOtherwiseInsideTheWorkArea) {
     EXPECT_EQ(place(narrow, quintarel::kFrmMainDesign, screen, {1920, 0, 600, 1024}, {}, {1920, 0}),
               (PixelPoint{2089, 171}));
   }
+}
+
+namespace {
+
+// A font whose every byte is 7 pixels wide at full width, narrowed by the stretch
+// (cut to whole pixels), with lines 10 pixels high.
+struct SevenPixels : TextMeasure {
+  int Width(std::string_view text, int stretch) const override {
+    return static_cast<int>(text.size()) * 7 * stretch / 100;
+  }
+  int LineHeight(int) const override { return 10; }
+};
+
+std::vector<std::string> LinesOf(const CaptionLayout& layout) {
+  std::vector<std::string> lines;
+  for (const CaptionLine& line : layout.lines) lines.push_back(line.text);
+  return lines;
+}
+
+}  // namespace
+
+// A caption wraps at spaces while the box has the lines' height, and is narrowed
+// only when it has not or a word is wider than the box.
+TEST(Caption, WrapsWhereTheBoxIsHighEnoughNarrowsWhereNot) {
+  const SevenPixels seven;
+  const auto lay = [&](std::string_view text, int width, int height) {
+    const CaptionLayout layout = LayOutCaption(text, width, height, style::LeftJustify, seven);
+    return std::pair(layout.stretch, LinesOf(layout));
+  };
+  using Result = std::pair<int, Names>;
+  EXPECT_EQ(lay("ab cd", 35, 10), (Result{100, {"ab cd"}}));
+  EXPECT_EQ(lay("ab cd ef", 40, 20), (Result{100, {"ab cd", "ef"}}));
+  // The spaces at a break show on neither line; the caption's own breaks break.
+  EXPECT_EQ(lay("ab  cd", 20, 20), (Result{100, {"ab", "cd"}}));
+  EXPECT_EQ(lay("ab\r\ncd\nef gh", 100, 30), (Result{100, {"ab", "cd", "ef gh"}}));
+  // One line's room: 56 pixels narrowed to 49 at 89 %, not 50 at 90 %.
+  EXPECT_EQ(lay("ab cd ef", 49, 10), (Result{89, {"ab cd ef"}}));
+  EXPECT_EQ(lay("ab cd ef", 49, 19), (Result{89, {"ab cd ef"}}));
+  EXPECT_EQ(lay("ab cd ef", 49, 20), (Result{100, {"ab cd", "ef"}}));
+  // A word wider than the box stays whole, and the font narrows until it fits.
+  EXPECT_EQ(lay("abcdefgh ab", 50, 100), (Result{91, {"abcdefgh", "ab"}}));
+  // Nothing fits even at 70 %: the narrowest, wrapped, and the box clips the rest.
+  EXPECT_EQ(lay("abcdefghij", 40, 100), (Result{70, {"abcdefghij"}}));
+  EXPECT_EQ(lay("ab cd ef gh", 20, 10), (Result{70, {"ab", "cd", "ef", "gh"}}));
+  EXPECT_TRUE(LayOutCaption("", 20, 10, style::LeftJustify, seven).lines.empty());
+}
+
+TEST(Caption, EachLineIsAlignedInTheBox) {
+  const SevenPixels seven;
+  const auto offsets = [&](int alignment, int width) {
+    std::vector<std::pair<int, int>> xs;
+    const CaptionLayout layout = LayOutCaption("ab cd ef", width, 30, alignment, seven);
+    for (const CaptionLine& line : layout.lines) xs.emplace_back(line.x, line.width);
+    return xs;
+  };
+  using Offsets = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(offsets(style::LeftJustify, 40), (Offsets{{0, 35}, {0, 14}}));
+  EXPECT_EQ(offsets(style::RightJustify, 40), (Offsets{{5, 35}, {26, 14}}));
+  EXPECT_EQ(offsets(style::Center, 40), (Offsets{{2, 35}, {13, 14}}));
+  // Widths are those at the stretch chosen: a word of 42 pixels narrowed to 97 %.
+  const CaptionLayout narrowed = LayOutCaption("abcdef ab cd", 40, 20, style::RightJustify, seven);
+  EXPECT_EQ(narrowed.stretch, 97);
+  EXPECT_EQ(narrowed.lineHeight, 10);
+  ASSERT_EQ(LinesOf(narrowed), (Names{"abcdef", "ab cd"}));
+  EXPECT_EQ(narrowed.lines[0].x, 0);
+  EXPECT_EQ(narrowed.lines[1].x, 7);
 }

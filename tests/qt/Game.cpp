@@ -84,23 +84,21 @@ Reading ReadLabel(const QImage& client, const Layout& layout, const rt::Control&
   const std::vector<bool> seen = Ink(client.copy(area), background);
   Reading reading;
   reading.best = reading.runnerUp = -1;
+  // Each candidate laid out and drawn as the window does it, inside the border.
+  quintarel::qt::FontCache fonts;
+  const QRect box = label.BorderStyle() == rt::style::FixedSingle
+                        ? QRect(r.left, r.top, r.width, r.height).adjusted(1, 1, -1, -1)
+                        : QRect(r.left, r.top, r.width, r.height);
   for (const std::string& text : candidates) {
     QImage image(area.size(), QImage::Format_RGB32);
     image.fill(QColor(background.r, background.g, background.b));
     {
       QPainter painter(&image);
-      const QRect box = label.BorderStyle() == rt::style::FixedSingle
-                            ? QRect(r.left, r.top, r.width, r.height).adjusted(1, 1, -1, -1)
-                            : QRect(r.left, r.top, r.width, r.height);
-      painter.setFont(quintarel::qt::FittedFont(
-          quintarel::qt::MakeFont(label.Font(), rt::FontPixelHeight(label.Font(), layout.Screen())),
-          QString::fromStdString(text), box.width()));
       painter.setPen(Qt::black);
-      int align = Qt::AlignLeft;
-      if (label.Alignment() == rt::style::RightJustify) align = Qt::AlignRight;
-      if (label.Alignment() == rt::style::Center) align = Qt::AlignHCenter;
-      painter.drawText(QRect(r.left - area.left(), r.top - area.top(), r.width, r.height),
-                       align | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, QString::fromStdString(text));
+      const quintarel::qt::FontCache::Caption& caption =
+          fonts.LaidOut(&text, label.Font(), rt::FontPixelHeight(label.Font(), layout.Screen()), text, box.width(),
+                        box.height(), label.Alignment());
+      quintarel::qt::DrawCaption(painter, box.translated(-area.left(), -area.top()), caption);
     }
     const std::vector<bool> expected = Ink(image, background);
     long mismatch = 0;

@@ -178,23 +178,18 @@ class Canvas {
       r.adjust(unit_, unit_, -unit_, -unit_);
     }
     if (c.Caption().empty()) return;
-    // Laid out once, in the font fitted to the box, and aligned in it.
-    const FontCache::Caption& caption =
-        resources_.fonts.Fitted(&c, c.Font(), rt::FontPixelHeight(c.Font(), screen_), c.Caption(), r.width());
-    QPointF at(r.left(), r.top());
-    const double spare = r.width() - caption.layout.size().width();
-    if (c.Alignment() == rt::style::RightJustify) at.rx() += spare;
-    if (c.Alignment() == rt::style::Center) at.rx() += spare / 2;
-    p_.setFont(caption.font);
+    // Laid out once, by the runtime, in the box inside the border.
+    const FontCache::Caption& caption = resources_.fonts.LaidOut(&c, c.Font(), rt::FontPixelHeight(c.Font(), screen_),
+                                                                 c.Caption(), r.width(), r.height(), c.Alignment());
     if (!c.Enabled()) {
       // A disabled label's text is drawn engraved, as the classic runtime does.
       p_.setPen(kHighlight);
-      p_.drawStaticText(at + QPointF(unit_, unit_), caption.layout);
+      DrawCaption(p_, r.translated(unit_, unit_), caption);
       p_.setPen(kShadow);
     } else {
       p_.setPen(ToQColor(c.ForeColor()));
     }
-    p_.drawStaticText(at, caption.layout);
+    DrawCaption(p_, r, caption);
   }
 
   const QPen& Pen(const rt::Control& c) const {

@@ -439,22 +439,20 @@ void FormWindow::PaintLabel(HDC dc, const rt::Control& label) {
     InflateRect(&r, -1, -1);
   }
   if (label.Caption().empty()) return;
-  Selected font(dc, platform_.FontCache().Get(label.Font(), screen_));
-  UINT format = DT_WORDBREAK | DT_NOPREFIX;
-  if (label.Alignment() == rt::style::RightJustify) format |= DT_RIGHT;
-  if (label.Alignment() == rt::style::Center) format |= DT_CENTER;
-  const std::wstring text = Widen(label.Caption());
+  // Laid out once, by the runtime, in the box inside the border.
+  const Fonts::Caption& caption = platform_.FontCache().LaidOut(&label, label.Font(), screen_, label.Caption(),
+                                                                r.right - r.left, r.bottom - r.top, label.Alignment());
   if (!label.Enabled()) {
     // Disabled text is drawn embossed, as the system draws it.
     RECT shifted = r;
     OffsetRect(&shifted, 1, 1);
     SetTextColor(dc, kEdgeHighlight);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shifted, format);
+    DrawCaption(dc, shifted, caption);
     SetTextColor(dc, kEdgeShadow);
   } else {
     SetTextColor(dc, ToColorRef(label.ForeColor()));
   }
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+  DrawCaption(dc, r, caption);
 }
 
 void FormWindow::PaintFrame(HDC dc, const rt::Control& frame) {
