@@ -205,7 +205,10 @@ std::vector<HWND> WindowsOfProcess(const wchar_t* title) {
         auto* s = reinterpret_cast<Search*>(data);
         DWORD process = 0;
         GetWindowThreadProcessId(hwnd, &process);
-        if (process == s->process) s->found.push_back(hwnd);
+        // Wine lists the parent of its message-only windows (class "Message")
+        // with the top-level windows; Windows neither lists it nor asks it
+        // whether the session may end.
+        if (process == s->process && ClassOf(hwnd) != L"Message") s->found.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
