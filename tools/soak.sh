@@ -19,15 +19,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 build/windows/wine-run.sh cmd /c exit
 
-# The Wine storm's display, as tools/test.sh makes it; the Qt storms start their own.
-for n in $(seq 90 130); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-unset WAYLAND_DISPLAY
+# The Wine storm's display; the Qt storms start their own.
+source tools/xvfb.sh
 
 # The sanitizers' options of the linux-asan test preset, which ctest would set.
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_init_order=1
@@ -38,7 +31,7 @@ export QUINTAREL_STORM_EVENTS=$events QUINTAREL_SOAK_GAMES=$games
 log=$(mktemp /tmp/quintarel-soak-XXXXXX)
 status=0
 build/linux-asan/tests/qt/qt_storm_tests --gtest_filter='Storm.*:Soak.*' 2>&1 | tee -a "$log" || status=1
-DISPLAY=$display QUINTAREL_EXE=$PWD/build/windows/quintarel.exe QUINTAREL_PROBE=$PWD/build/windows/quintarel_probe.exe \
+QUINTAREL_EXE=$PWD/build/windows/quintarel.exe QUINTAREL_PROBE=$PWD/build/windows/quintarel_probe.exe \
   QUINTAREL_WINE=$PWD/build/windows/wine-run.sh QUINTAREL_ICON_TXT=$PWD/src/app/icon.txt \
   python3 tests/win32/storm_test.py 2>&1 | tee -a "$log" || status=1
 

@@ -7,15 +7,7 @@ cd "$(dirname "$0")/.."
 tools/deps.sh test
 
 # A private X server for the tests that open real windows.
-for n in $(seq 90 130); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-export DISPLAY=$display
-unset WAYLAND_DISPLAY
+source tools/xvfb.sh
 
 cmake --preset linux
 cmake --build --preset linux
