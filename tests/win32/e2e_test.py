@@ -584,6 +584,22 @@ class WholeGame(GameCase):
         wait_for(lambda: len(self.game.clip_calls()) == calls + 1, what="a new confinement")
         self.assertEqual(self.game.clip_calls()[-1], moved)
         self.assertEqual(self.check_confined(), moved)
+        # Minimised, it holds nothing; activated while minimised, it holds for
+        # where it will be restored to, not for its icon, and only once restored.
+        calls = len(self.game.clip_calls())
+        probe("minimize", WIN_TITLE)
+        wait_for(lambda: one(probe("window", WIN_TITLE), "iconic") == "1", what="evaluation window minimised")
+        wait_for(lambda: clip() == (0, 0, *SCREEN), what="the cursor freed")
+        probe("activate", MAIN_TITLE)
+        probe("activate", WIN_TITLE)
+        wait_for(lambda: one(probe("window", WIN_TITLE), "active") == "1", what="minimised window active")
+        self.assertEqual(clip(), (0, 0, *SCREEN), "held for a minimised window")
+        self.assertEqual({c for c in self.game.clip_calls()[calls:]} - {None, moved}, set(), "held for the icon")
+        probe("restore", WIN_TITLE)
+        wait_for(lambda: one(probe("window", WIN_TITLE), "iconic") == "0", what="evaluation window restored")
+        self.assertEqual(wait_for(lambda: (lambda r: r if r != (0, 0, *SCREEN) else None)(clip()), what="held again"),
+                         moved)
+        self.assertEqual({c for c in self.game.clip_calls()[calls:]} - {None, moved}, set(), "held for the icon")
         shot = Shot()
         dx, dy = moved[0] - first[0], moved[1] - first[1]
         for i in range(7):

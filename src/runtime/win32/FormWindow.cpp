@@ -234,6 +234,22 @@ void FormWindow::Changed(const rt::Control* control) {
 rt::PixelRect FormWindow::OuterRect() const {
   RECT r{};
   GetWindowRect(hwnd_, &r);
+  if (IsIconic(hwnd_)) {
+    // A minimised window's own rectangle is where it would be restored to, not
+    // its icon; a window without the tool window style has it in workspace
+    // coordinates, from the corner of its monitor's work area.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(hwnd_, &placement)) {
+      r = placement.rcNormalPosition;
+      if (!(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor))
+          OffsetRect(&r, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+      }
+    }
+  }
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
@@ -338,9 +354,13 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The move loop runs in here and frees the cursor as it starts, also
         // when it is given up before anything moves.
         const LRESULT result = DefWindowProcW(hwnd_, message, wParam, lParam);
-        platform_.RestoreClip();
+        platform_.ApplyClip();
         return result;
       }
+      break;
+    case WM_SIZE:
+      // Minimised or restored: the hold goes and comes back with the window.
+      platform_.ApplyClip();
       break;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel

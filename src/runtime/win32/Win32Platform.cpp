@@ -24,15 +24,28 @@ int Win32Platform::MessageBox(std::string_view prompt, int style, std::string_vi
 void Win32Platform::ClipCursor(const rt::ClipRect* rect) {
   if (!rect) {
     clip_.reset();
+    clipWindow_ = nullptr;
+    holding_ = false;
     ::ClipCursor(nullptr);
     return;
   }
   clip_ = RECT{rect->left, rect->top, rect->right, rect->bottom};
-  ::ClipCursor(&*clip_);
+  // The program holds for the window it is activating.
+  const rt::Form* form = runtime_ ? runtime_->ActiveForm() : nullptr;
+  const FormWindow* window = form ? WindowOf(*form) : nullptr;
+  clipWindow_ = window ? window->Handle() : nullptr;
+  holding_ = true;
+  ApplyClip();
 }
 
-void Win32Platform::RestoreClip() const {
-  if (clip_) ::ClipCursor(&*clip_);
+void Win32Platform::ApplyClip() const {
+  const bool hold = clip_ && (!clipWindow_ || (IsWindowVisible(clipWindow_) && !IsIconic(clipWindow_)));
+  // A cursor the program does not hold is not the program's to free.
+  if (hold)
+    ::ClipCursor(&*clip_);
+  else if (holding_)
+    ::ClipCursor(nullptr);
+  holding_ = hold;
 }
 
 rt::ScreenInfo Win32Platform::Screen() const {

@@ -32,9 +32,11 @@ class Win32Platform : public rt::Platform {
 
   int MessageBox(std::string_view prompt, int style, std::string_view title) override;
   void ClipCursor(const rt::ClipRect* rect) override;
-  // The system's move and size loop frees the cursor: once it is over, a hold
-  // the program has taken is taken again, at the rectangle it asked for.
-  void RestoreClip() const;
+  // Applies the program's hold as things stand: the rectangle it asked for
+  // while the window it held for is shown and not minimised, nothing
+  // otherwise. Called again whenever that may have changed: the system's move
+  // loop frees the cursor, and a minimised window holds nothing until restored.
+  void ApplyClip() const;
   rt::ScreenInfo Screen() const override;
   rt::PixelRect OuterRect(const rt::Form& form) const override;
   void ShowForm(rt::Form& form) override;
@@ -70,6 +72,8 @@ class Win32Platform : public rt::Platform {
   rt::WindowPlacer placer_;
   bool tearingDown_ = false;
   std::optional<RECT> clip_;
+  HWND clipWindow_ = nullptr;
+  mutable bool holding_ = false;  // the rectangle applied, as far as the program knows
   // The system's pixels per inch, once asked.
   mutable int dpiX_ = 0, dpiY_ = 0;
 };
