@@ -288,22 +288,32 @@ void Storm::Check() {
 void Storm::ExpectEnd(const std::string& what, const std::function<void()>& again) {
   endingKind_ = what;
   if (game_->WaitExit(kExitTimeout)) return Ended();
-  // A window menu that opened only after the key was sent took the key.
-  if (x_.PopupShown()) {
-    endingKind_.clear();
-    return Note("the key went to a window menu that opened late");
+  // What the window manager does may stand between the user and OK: a window
+  // menu that opened late and took the key or the click, a move or resize of
+  // its own that holds the keyboard and pointer (openbox, now and then, after
+  // a storm of drags on a held window), the main window raised over OK. A user
+  // presses Escape, brings the evaluation window forward (activated anew, it
+  // holds the pointer where it is now) and tries again: then OK must work.
+  Note(std::string("OK did not react") + (x_.PopupShown() ? ", a window menu is up" : "") +
+       (x_.OtherClientCanGrab() ? "" : ", the pointer is grabbed") +
+       "; Escape, the main and then the evaluation window activated, and again");
+  x_.Key("Escape");
+  for (const bool win : {false, true}) {
+    const View v = Observe();
+    const std::optional<WindowId> target = win ? v.win : v.main;
+    if (!target) continue;
+    if (wm_)
+      x_.Activate(*target);
+    else
+      x_.Focus(*target);
+    WaitUntil([&] { return (wm_ ? x_.ActiveWindow() : x_.FocusedWindow()) == *target; }, 2s);
   }
-  // So did the window manager if it holds the keyboard and pointer in a move
-  // or resize of its own (openbox, now and then, after a storm of drags on a
-  // held window): Escape ends that, as a user would find, and the key must
-  // then work.
-  if (!x_.OtherClientCanGrab()) {
-    Note("the window manager holds the pointer; Escape, then again");
-    x_.Key("Escape");
-    again();
-    if (game_->WaitExit(kExitTimeout)) return Ended();
-  }
-  Finding(what + " (OK of the evaluation window) did not end the program");
+  view_ = Observe();
+  again();
+  if (game_->WaitExit(kExitTimeout)) return Ended();
+  Finding(what +
+          " (OK of the evaluation window) did not end the program, nor did it again once nothing stood in "
+          "the way");
   Abandon();
 }
 
@@ -338,6 +348,8 @@ void Storm::ClickAt(int x, int y, int clicks, const std::string& what) {
   }
   if (onOk)
     ExpectEnd("OK clicked", [&] {
+      if (!view_.win) return;
+      x_.MoveTo(view_.winRect.x + ok.left + ok.width / 2, view_.winRect.y + ok.top + ok.height / 2);
       x_.Button(1, true);
       x_.Button(1, false);
     });
