@@ -299,6 +299,8 @@ int Command(int argc, const wchar_t* const* argv) {
     // dialog gives the dialog instead.
     HWND hwnd = FindTopLevel(argv[2]);
     if (!hwnd) return 2;
+    // A minimised window comes back first, with the popups it hides.
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
     Print("done", SetForegroundWindow(IsWindowEnabled(hwnd) ? hwnd : GetLastActivePopup(hwnd)) ? 1 : 0);
     return 0;
   }

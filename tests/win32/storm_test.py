@@ -352,13 +352,17 @@ class Storm:
         self.stop()
 
     def stop(self):
-        """Ends a game left running, as a user would: menus closed, the message box
-        answered (closing is not for a window whose message box is up), the main
-        window closed."""
+        """Ends a game left running, as a user would: the windows restored, menus
+        closed, the message box answered (closing is not for a window whose
+        message box is up), the main window closed."""
         if not self.game or not self.game.running():
             return
         self.ending = "end of storm"
         for _ in range(5):
+            # A message box hides with its minimised owner: the windows back first.
+            for title in (WIN_TITLE, MAIN_TITLE):
+                self.probe.ask("switchto", title)
+            time.sleep(0.3)
             view = self.observe()
             if view["menu"]:
                 e2e.key("Escape")
