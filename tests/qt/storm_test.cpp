@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -111,6 +112,9 @@ class Storm {
   long holdChecks_ = 0;
   bool reachedEvaluation_ = false;
   std::vector<Rect> held_;  // the evaluation window's outer rectangles seen while active
+  // Where it last stood before it was seen active: the window may be activated
+  // there and then moved before the storm looks again.
+  std::optional<Rect> shownInactive_;
   std::string kind_ = "other", endingKind_;
   std::vector<std::string> steps_;  // of the running game
   std::map<std::string, int> exits_;
@@ -165,6 +169,7 @@ void Storm::Finding(const std::string& what) {
 void Storm::Start() {
   steps_.clear();
   held_.clear();
+  shownInactive_.reset();
   reachedEvaluation_ = false;
   rss_ = 0;
   const std::string seed = std::to_string(rng_() % 1000000000);
@@ -246,18 +251,21 @@ void Storm::CheckHeld() {
       }) == held_.end())
     held_.push_back(view_.winOuter);
   // The rectangle is taken when the window is activated and stays when it is
-  // moved: any rectangle the active window had will do.
+  // moved: any rectangle the active window had will do, or the one it had when
+  // last seen before its activation.
   ++holdChecks_;
   int x = 0, y = 0;
   const auto inside = [&] {
     x_.PointerAt(x, y);
-    return std::any_of(held_.begin(), held_.end(), [&](const Rect& r) { return Inside(r, x, y); });
+    return std::any_of(held_.begin(), held_.end(), [&](const Rect& r) { return Inside(r, x, y); }) ||
+           (shownInactive_ && Inside(*shownInactive_, x, y));
   };
   if (inside() || WaitUntil(inside, kHoldGrace)) return;
   view_ = Observe();
   if (!game_->Running() || !view_.win || !view_.winActive || view_.popup) return;
   std::string rects;
   for (const Rect& r : held_) rects += " " + Text(r);
+  if (shownInactive_) rects += "; before it was seen active " + Text(*shownInactive_);
   Finding("the evaluation window is active, but the pointer is at " + std::to_string(x) + "," + std::to_string(y) +
           ", outside its rectangles" + rects);
   Abandon();
@@ -282,6 +290,7 @@ void Storm::Check() {
     }
   }
   if (view_.win) reachedEvaluation_ = true;
+  if (view_.win && !view_.winActive) shownInactive_ = view_.winOuter;
   if (view_.win && view_.winActive && !view_.popup) CheckHeld();
 }
 

@@ -125,6 +125,9 @@ class Storm:
     def start(self):
         self.steps = []
         self.held = []
+        # Where it last stood before it was seen active: it may be activated
+        # there and moved before the storm looks again.
+        self.shown_inactive = None
         self.reached = False
         seed = self.rng.randrange(10 ** 9)
         self.steps.append(f"start, QUINTAREL_TEST_SEED={seed}")
@@ -191,28 +194,32 @@ class Storm:
             return self.ended()
         if view["win"]:
             self.reached = True
+            if not view["win_active"] and view["win"].get("iconic") == ["0"]:
+                self.shown_inactive = numbers(view["win"]["outer"][0])
         if view["win_active"] and view["win"].get("iconic") == ["0"]:
             outer = numbers(view["win"]["outer"][0])
             if outer not in self.held:
                 self.held.append(outer)
+            accepted = self.held + ([self.shown_inactive] if self.shown_inactive else [])
             self.hold_checks += 1
             # The rectangle is taken when the window is activated and stays when
-            # it is moved: any rectangle the active window had will do.
+            # it is moved: any rectangle the active window had will do, or the
+            # one it had when last seen before its activation.
             end = time.time() + HOLD_GRACE
-            while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in self.held and time.time() < end:
+            while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in accepted and time.time() < end:
                 time.sleep(0.1)
-            if clip not in self.held and self.in_move_loop(WIN_TITLE):
+            if clip not in accepted and self.in_move_loop(WIN_TITLE):
                 # The system's move loop lets go of the cursor while it runs (it
                 # missed the button's release): a user ends it, and the hold
                 # must come back.
                 self.note("the system's move loop runs; Escape")
                 e2e.key("Escape")
                 end = time.time() + HOLD_GRACE
-                while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in self.held and time.time() < end:
+                while (clip := numbers(self.probe.ask("clip")["clip"][0])) not in accepted and time.time() < end:
                     time.sleep(0.1)
-            if clip not in self.held and self.game.running() and self.observe()["win_active"]:
+            if clip not in accepted and self.game.running() and self.observe()["win_active"]:
                 self.finding(f"the evaluation window is active, but the cursor is clipped to {clip},"
-                             f" not to its rectangles {self.held} (in a move loop: {self.in_move_loop(WIN_TITLE)};"
+                             f" not to its rectangles {accepted} (in a move loop: {self.in_move_loop(WIN_TITLE)};"
                              f" the last ClipCursor calls in the game's thread: {self.game.clip_calls()[-4:]})")
                 return self.abandon()
 
