@@ -258,8 +258,20 @@ class Game:
         env["QUINTAREL_WINEDEBUG"] = "-all,trace+cursor"
         self.trace = tempfile.TemporaryFile()
         self.process = subprocess.Popen([WINE, EXE], env=env, stdout=subprocess.DEVNULL, stderr=self.trace)
-        main = wait_for(lambda: (lambda w: w if w.get("visible") == ["1"] else None)(probe("window", MAIN_TITLE)),
-                        timeout=60, what="the main window")
+
+        def shown():
+            if self.process.poll() is not None:
+                raise AssertionError("the game ended before its main window showed")
+            window = probe("window", MAIN_TITLE)
+            return window if window.get("visible") == ["1"] else None
+
+        try:
+            main = wait_for(shown, timeout=60, what="the main window")
+        except AssertionError as error:
+            status = self.process.poll()
+            self.trace.seek(0)
+            raise AssertionError(f"{error} (the game {'runs' if status is None else f'ended with {status}'};"
+                                 f" its stderr: {self.trace.read()[-500:].decode('utf-8', 'replace')!r})") from None
         global SHIFT
         client = numbers(one(main, "client_origin"))
         SHIFT = (client[0] - origin(MAIN_CLIENT)[0], client[1] - origin(MAIN_CLIENT)[1])
@@ -308,6 +320,10 @@ class Desktop:
     def ensure(cls):
         if cls.keeper and cls.keeper.poll() is None:
             return
+        # The desktop of an earlier run goes a moment after its last process:
+        # a window opened on it then has no parent (X_CreateWindow: BadWindow).
+        # A new desktop starts from a stopped server.
+        stop_wine()
         cls.keeper = subprocess.Popen([WINE, PROBE, "idle"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(1)
 
@@ -700,6 +716,14 @@ class Closing(GameCase):
         # Destroyed without the program: it ends as if closed, no process
         # without windows runs on.
         self.assertEqual(one(probe("destroyed", MAIN_TITLE), "sent"), "1")
+        self.assertEqual(game.exit_code(), 0)
+
+    def test_taskbar_close_while_the_window_menu_is_open(self):
+        game = self.start()
+        key("alt+space")
+        wait_for(lambda: one(probe("menu"), "found") == "1", what="the window menu")
+        # The menu's own loop runs the close: the program must still end.
+        probe("sysclose", MAIN_TITLE)
         self.assertEqual(game.exit_code(), 0)
 
     def test_session_end_during_the_message_box(self):

@@ -38,13 +38,13 @@ int RunBackend(int, char**) {
   project.Start();
 
   MSG msg{};
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  while (!platform.ExitCode() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (platform.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   platform.DestroyWindows();
-  return static_cast<int>(msg.wParam);
+  return platform.ExitCode().value_or(static_cast<int>(msg.wParam));
 }
 
 }  // namespace quintarel

@@ -167,6 +167,10 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
   HWND parent = design.showInTaskbar ? nullptr : owner;
   CreateWindowExW(styles.exStyle, className_.c_str(), Widen(design.caption).c_str(), styles.style, outer.left,
                   outer.top, outer.width, outer.height, parent, nullptr, instance, this);
+  if (!hwnd_) {
+    createError_ = GetLastError();
+    return;
+  }
   if (design.icon) {
     // Also as the window's own icons, which task switchers ask the window for.
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(wc.hIcon));

@@ -30,6 +30,8 @@ class FormWindow {
   FormWindow& operator=(const FormWindow&) = delete;
 
   HWND Handle() const { return hwnd_; }
+  // Why the system gave no window (GetLastError), when it gave none.
+  DWORD CreateError() const { return createError_; }
   void Show();
   void Changed(const rt::Control* control);
   rt::PixelRect OuterRect() const;
@@ -60,6 +62,7 @@ class FormWindow {
   rt::ScreenInfo screen_;
   std::wstring className_;
   HWND hwnd_ = nullptr;
+  DWORD createError_ = 0;
   struct Button {
     rt::Control* control;
     HWND hwnd;

@@ -1,5 +1,6 @@
 #include "runtime/win32/Win32Platform.h"
 
+#include <cstdio>
 #include <iterator>
 
 #include "runtime/Runtime.h"
@@ -101,7 +102,18 @@ void Win32Platform::ShowForm(rt::Form& form) {
     // they stay above it and share its taskbar entry.
     if (!first_) first_ = &form;
     const rt::PixelRect outer = Placement(form, placer_);
-    it = windows_.emplace(&form, std::make_unique<FormWindow>(*this, *runtime_, form, MainWindow(), outer)).first;
+    auto window = std::make_unique<FormWindow>(*this, *runtime_, form, MainWindow(), outer);
+    if (!window->Handle()) {
+      // No window to show (the desktop refused one): the program ends, with a
+      // failure, rather than run on with nothing a user could reach.
+      std::fprintf(stderr, "quintarel: no window for %.*s (error %lu)\n", static_cast<int>(form.Design().name.size()),
+                   form.Design().name.data(), static_cast<unsigned long>(window->CreateError()));
+      if (&form == first_) first_ = nullptr;
+      if (holding_) ClipCursor(nullptr);
+      Exit(1);
+      return;
+    }
+    it = windows_.emplace(&form, std::move(window)).first;
   }
   it->second->Show();
 }
@@ -110,7 +122,16 @@ void Win32Platform::Changed(rt::Form& form, const rt::Control* control) {
   if (FormWindow* window = WindowOf(form)) window->Changed(control);
 }
 
-void Win32Platform::Quit() { PostQuitMessage(0); }
+void Win32Platform::Quit() { Exit(0); }
+
+void Win32Platform::Exit(int code) {
+  if (exitCode_) return;
+  exitCode_ = code;
+  // A window menu may be open (its loop runs the close from the taskbar): it
+  // goes first, so that nothing is left on the screen of a program that ended.
+  EndMenu();
+  PostQuitMessage(code);
+}
 
 bool Win32Platform::PreTranslate(MSG& msg) const {
   for (const auto& [form, window] : windows_) {

@@ -42,6 +42,10 @@ class Win32Platform : public rt::Platform {
   void ShowForm(rt::Form& form) override;
   void Changed(rt::Form& form, const rt::Control* control) override;
   void Quit() override;
+  // The status the program ends with, once it is ending. The event loop stops
+  // on it too: a menu's or dialog's own loop may take the quit message and
+  // never pass it on.
+  std::optional<int> ExitCode() const { return exitCode_; }
 
   // Hands a queued message to the keyboard handling of its window, if that
   // window wants it (Enter and Space for a command button).
@@ -63,6 +67,7 @@ class Win32Platform : public rt::Platform {
   // The outer rectangle the form's window opens at, as the placer decides it
   // for the monitor that holds the form's wanted place.
   rt::PixelRect Placement(const rt::Form& form, rt::WindowPlacer& placer) const;
+  void Exit(int code);
 
   HINSTANCE instance_;
   rt::Runtime* runtime_ = nullptr;
@@ -71,6 +76,7 @@ class Win32Platform : public rt::Platform {
   const rt::Form* first_ = nullptr;
   rt::WindowPlacer placer_;
   bool tearingDown_ = false;
+  std::optional<int> exitCode_;
   std::optional<RECT> clip_;
   HWND clipWindow_ = nullptr;
   mutable bool holding_ = false;  // the rectangle applied, as far as the program knows
