@@ -115,6 +115,7 @@ class Storm {
   // Where it last stood before it was seen active: the window may be activated
   // there and then moved before the storm looks again.
   std::optional<Rect> shownInactive_;
+  bool winSeen_ = false;
   std::string kind_ = "other", endingKind_;
   std::vector<std::string> steps_;  // of the running game
   std::map<std::string, int> exits_;
@@ -170,6 +171,7 @@ void Storm::Start() {
   steps_.clear();
   held_.clear();
   shownInactive_.reset();
+  winSeen_ = false;
   reachedEvaluation_ = false;
   rss_ = 0;
   const std::string seed = std::to_string(rng_() % 1000000000);
@@ -289,8 +291,20 @@ void Storm::Check() {
       return Abandon();
     }
   }
-  if (view_.win) reachedEvaluation_ = true;
-  if (view_.win && !view_.winActive) shownInactive_ = view_.winOuter;
+  if (view_.win) {
+    reachedEvaluation_ = true;
+    if (!view_.winActive) {
+      shownInactive_ = view_.winOuter;
+    } else if (!winSeen_) {
+      // First seen already active: it came up, was activated and may have
+      // been dragged by the last event before the storm looked. It came up
+      // where its design puts it.
+      const rt::PixelPoint at = rt::ClientOrigin(lay_.Win().Design(), lay_.Screen());
+      shownInactive_ = Rect{view_.winOuter.x + at.x - view_.winRect.x, view_.winOuter.y + at.y - view_.winRect.y,
+                            view_.winOuter.width, view_.winOuter.height};
+    }
+    winSeen_ = true;
+  }
   if (view_.win && view_.winActive && !view_.popup) CheckHeld();
 }
 

@@ -92,6 +92,8 @@ int Window(const wchar_t* title) {
   Print("client_size", std::to_string(client.right) + " " + std::to_string(client.bottom));
   Print("visible", IsWindowVisible(hwnd) ? 1 : 0);
   Print("iconic", IsIconic(hwnd) ? 1 : 0);
+  Print("enabled", IsWindowEnabled(hwnd) ? 1 : 0);
+  Print("last_popup_class", Narrow(ClassOf(GetLastActivePopup(hwnd))));
   Print("minimizebox", (style & WS_MINIMIZEBOX) ? 1 : 0);
   Print("maximizebox", (style & WS_MAXIMIZEBOX) ? 1 : 0);
   Print("thickframe", (style & WS_THICKFRAME) ? 1 : 0);
@@ -107,6 +109,8 @@ int Window(const wchar_t* title) {
     Print("active", gui.hwndActive == hwnd ? 1 : 0);
     // In the system's move or size loop.
     Print("movesize", (gui.flags & GUI_INMOVESIZE) ? 1 : 0);
+    Print("menumode", (gui.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) ? 1 : 0);
+    Print("capture_class", Narrow(ClassOf(gui.hwndCapture)));
     Print("focus_class", Narrow(ClassOf(gui.hwndFocus)));
     Print("focus_text", Narrow(TextOf(gui.hwndFocus)));
     Print("focus_style", static_cast<long long>(GetWindowLongPtrW(gui.hwndFocus, GWL_STYLE)));

@@ -84,8 +84,11 @@ class Storm:
 
     def observe(self):
         view = {"main": self.window(MAIN_TITLE), "win": self.window(WIN_TITLE),
-                "box": self.probe.ask("msgbox").get("found") == ["1"],
-                "menu": self.probe.ask("menu").get("found") == ["1"]}
+                "box": self.probe.ask("msgbox").get("found") == ["1"]}
+        # A menu shown, or the menu mode a lone Alt+Space can leave without one
+        # (the caption's menu button lit): either takes the keys, and a close.
+        view["menu"] = self.probe.ask("menu").get("found") == ["1"] or any(
+            w and w.get("menumode") == ["1"] for w in (view["main"], view["win"]))
         view["win_active"] = bool(view["win"]) and view["win"].get("active") == ["1"]
         return view
 
@@ -128,6 +131,7 @@ class Storm:
         # Where it last stood before it was seen active: it may be activated
         # there and moved before the storm looks again.
         self.shown_inactive = None
+        self.win_seen = False
         self.reached = False
         seed = self.rng.randrange(10 ** 9)
         self.steps.append(f"start, QUINTAREL_TEST_SEED={seed}")
@@ -156,10 +160,12 @@ class Storm:
             self.finding(f"the game ended with status {status}")
         # Whatever held the cursor went with the game.
         end = time.time() + HOLD_GRACE
-        while numbers(self.probe.ask("clip")["clip"][0]) != FREE and time.time() < end:
+        while True:
+            clip = numbers(self.probe.ask("clip")["clip"][0])
+            pos = numbers(self.probe.ask("setpos", "2", "2")["pos"][0])
+            if (clip == FREE and pos == (2, 2)) or time.time() > end:
+                break
             time.sleep(0.1)
-        clip = numbers(self.probe.ask("clip")["clip"][0])
-        pos = numbers(self.probe.ask("setpos", "2", "2")["pos"][0])
         if clip != FREE or pos != (2, 2):
             self.finding(f"the game has ended, but the cursor is clipped to {clip} (sent to 2,2: at {pos})")
         kind = ("" if status == 0 else "failed, ") + (self.ending or self.kind)
@@ -194,8 +200,18 @@ class Storm:
             return self.ended()
         if view["win"]:
             self.reached = True
-            if not view["win_active"] and view["win"].get("iconic") == ["0"]:
-                self.shown_inactive = numbers(view["win"]["outer"][0])
+            if view["win"].get("iconic") == ["0"]:
+                left, top, right, bottom = numbers(view["win"]["outer"][0])
+                if not view["win_active"]:
+                    self.shown_inactive = (left, top, right, bottom)
+                elif not self.win_seen:
+                    # First seen already active: it came up, was activated and may
+                    # have been dragged by the last event before the storm looked.
+                    # It came up where its design puts it.
+                    dx, dy = self.delta(view["win"], WIN_CLIENT)
+                    dx, dy = dx - e2e.SHIFT[0], dy - e2e.SHIFT[1]
+                    self.shown_inactive = (left - dx, top - dy, right - dx, bottom - dy)
+            self.win_seen = True
         if view["win_active"] and view["win"].get("iconic") == ["0"]:
             outer = numbers(view["win"]["outer"][0])
             if outer not in self.held:
@@ -291,7 +307,9 @@ class Storm:
             xdotool(*args, "mouseup", 1)
         elif pick < 72:
             key = rng.choice(KEYS)
-            presses_ok = view["win_active"] and not view["menu"] and key in ("Return", "space")
+            # A minimised window, active or not, gets keys as system keys: no OK.
+            presses_ok = (view["win_active"] and view["win"].get("iconic") == ["0"] and not view["menu"]
+                          and key in ("Return", "space"))
             self.step(f"key {key}", f"OK by {key}" if presses_ok else "key")
             e2e.key(key)
             if presses_ok:
@@ -374,15 +392,29 @@ class Storm:
             if view["menu"]:
                 e2e.key("Escape")
             if view["box"]:
-                self.probe.ask("switchto", MAIN_TITLE)  # the box, as main is disabled
-                e2e.key("Return")
+                # Its button clicked: the box need not be the active window (Wine
+                # may leave its disabled owner active), and a key goes to that.
+                buttons = self.probe.ask("msgbox").get("button", [])
+                if buttons:
+                    left, top, right, bottom = numbers(buttons[0].split("|")[1])
+                    e2e.click(((left + right) // 2, (top + bottom) // 2))
+                else:
+                    self.probe.ask("switchto", MAIN_TITLE)  # the box, as main is disabled
+                    e2e.key("Return")
             self.probe.ask("sysclose", MAIN_TITLE)
             try:
                 self.game.exit_code(timeout=EXIT_TIMEOUT / 5)
                 return self.ended()
             except subprocess.TimeoutExpired:
                 pass
-        self.finding("closing the main window did not end the game")
+        state = []
+        for title in (MAIN_TITLE, WIN_TITLE):
+            info = self.probe.ask("window", title)
+            state.append(f"{title!r}: " + (", ".join(f"{k} {' '.join(info.get(k, ['?']))}" for k in (
+                "visible", "iconic", "enabled", "last_popup_class", "active", "movesize", "menumode", "capture_class", "focus_class"))
+                if info else "none"))
+        self.finding("closing the main window did not end the game; " + "; ".join(state)
+                     + f"; message box {self.probe.ask('msgbox')}")
         self.abandon()
 
     def summary(self):
