@@ -320,9 +320,9 @@ class Desktop:
     def ensure(cls):
         if cls.keeper and cls.keeper.poll() is None:
             return
-        # The desktop of an earlier run goes a moment after its last process:
-        # a window opened on it then has no parent (X_CreateWindow: BadWindow).
-        # A new desktop starts from a stopped server.
+        # A desktop left by an earlier run, on another X display or on its way
+        # out, cannot take this run's windows (X_CreateWindow: BadWindow): a
+        # new desktop starts from a stopped server.
         stop_wine()
         cls.keeper = subprocess.Popen([WINE, PROBE, "idle"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(1)

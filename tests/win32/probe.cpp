@@ -93,6 +93,7 @@ int Window(const wchar_t* title) {
   Print("visible", IsWindowVisible(hwnd) ? 1 : 0);
   Print("iconic", IsIconic(hwnd) ? 1 : 0);
   Print("enabled", IsWindowEnabled(hwnd) ? 1 : 0);
+  Print("foreground", GetForegroundWindow() == hwnd ? 1 : 0);
   Print("last_popup_class", Narrow(ClassOf(GetLastActivePopup(hwnd))));
   Print("minimizebox", (style & WS_MINIMIZEBOX) ? 1 : 0);
   Print("maximizebox", (style & WS_MAXIMIZEBOX) ? 1 : 0);

@@ -89,7 +89,10 @@ class Storm:
         # (the caption's menu button lit): either takes the keys, and a close.
         view["menu"] = self.probe.ask("menu").get("found") == ["1"] or any(
             w and w.get("menumode") == ["1"] for w in (view["main"], view["win"]))
-        view["win_active"] = bool(view["win"]) and view["win"].get("active") == ["1"]
+        # Active and in front: with another program in front (the desktop
+        # clicked), Wine lets go of the clip and takes it back with the front.
+        view["win_active"] = bool(view["win"]) and view["win"].get("active") == ["1"] and view["win"].get(
+            "foreground") == ["1"]
         return view
 
     def delta(self, info, client):
