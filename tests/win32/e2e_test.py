@@ -616,6 +616,20 @@ class WholeGame(GameCase):
         self.assertEqual(wait_for(lambda: (lambda r: r if r != (0, 0, *SCREEN) else None)(clip()), what="held again"),
                          moved)
         self.assertEqual({c for c in self.game.clip_calls()[calls:]} - {None, moved}, set(), "held for the icon")
+        # Hidden with its minimised owner, it holds nothing, also once activated
+        # while hidden; shown again (here by the system's restore), it holds again.
+        probe("minimize", MAIN_TITLE)
+        wait_for(lambda: probe("window", WIN_TITLE).get("visible") == ["0"], what="evaluation window hidden")
+        wait_for(lambda: clip() == (0, 0, *SCREEN), what="the cursor freed")
+        probe("activate", WIN_TITLE)
+        time.sleep(0.5)
+        self.assertEqual(clip(), (0, 0, *SCREEN), "held for a hidden window")
+        probe("restore", WIN_TITLE)
+        wait_for(lambda: probe("window", WIN_TITLE).get("visible") == ["1"], what="evaluation window shown")
+        self.assertEqual(wait_for(lambda: (lambda r: r if r != (0, 0, *SCREEN) else None)(clip()), what="held again"),
+                         moved)
+        probe("restore", MAIN_TITLE)
+        probe("activate", WIN_TITLE)
         shot = Shot()
         dx, dy = moved[0] - first[0], moved[1] - first[1]
         for i in range(7):

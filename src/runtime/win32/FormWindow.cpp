@@ -366,6 +366,10 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Minimised or restored: the hold goes and comes back with the window.
       platform_.ApplyClip();
       break;
+    case WM_WINDOWPOSCHANGED:
+      // Hidden or shown again (with a minimised owner, say): the same.
+      if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) platform_.ApplyClip();
+      break;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
