@@ -183,6 +183,8 @@ void Sway::Command(const Window& window, const std::string& command) const {
   if (out.find("\"success\": true") == std::string::npos) throw std::runtime_error("swaymsg " + command + ": " + out);
 }
 
+void Sway::Freeze(bool frozen) const { kill(sway_, frozen ? SIGSTOP : SIGCONT); }
+
 QImage Sway::Grab(const Rect& r) const {
   const std::string geometry =
       std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" + std::to_string(r.height);

@@ -43,6 +43,9 @@ class Sway {
   // A swaymsg command on the window: "focus", "kill" (as the close box would).
   void Command(const Window& window, const std::string& command) const;
 
+  // Stops the compositor, as one that hangs, or lets it go on.
+  void Freeze(bool frozen) const;
+
   QImage Grab(const Rect& r) const;
   Rgb Pixel(int x, int y) const;
 

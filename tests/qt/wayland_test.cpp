@@ -16,12 +16,24 @@ using namespace std::chrono_literals;
 
 constexpr std::uint64_t kSeed = 20261207;
 
-// One game on its own sway: natively on Wayland, or on XWayland as a Wayland
-// session starts it when XWayland is there.
+// One game on its own sway, or on one shared by many games: natively on
+// Wayland, or on XWayland as a Wayland session starts it when XWayland is there.
 class WaylandGame {
  public:
   explicit WaylandGame(bool native, bool clientFrames = false)
-      : sway_(1280, 1024, clientFrames), layout_(15.0f), draws_(ExpectedDraws(kSeed)) {
+      : WaylandGame(std::make_unique<Sway>(1280, 1024, clientFrames), native) {}
+  // A game on a sway that outlives it, for many games in a row.
+  WaylandGame(Sway& sway, bool native) : WaylandGame(nullptr, native, &sway) {}
+
+  Sway& S() { return sway_; }
+  Program& Game() { return *program_; }
+  const Layout& Lay() const { return layout_; }
+  const Sway::Window& Main() const { return main_; }
+  const std::array<int, 7>& Draws() const { return draws_; }
+
+ private:
+  WaylandGame(std::unique_ptr<Sway> own, bool native, Sway* shared = nullptr)
+      : own_(std::move(own)), sway_(shared ? *shared : *own_), layout_(15.0f), draws_(ExpectedDraws(kSeed)) {
     std::vector<std::pair<std::string, std::string>> env = sway_.ClientEnv();
     env.emplace_back("QUINTAREL_TEST_SEED", std::to_string(kSeed));
     // Under the sanitizers: what Qt's Wayland plugins leave behind is
@@ -42,12 +54,7 @@ class WaylandGame {
       throw std::runtime_error("the main window is not painted; the game's stderr: " + program_->Stderr());
   }
 
-  Sway& S() { return sway_; }
-  Program& Game() { return *program_; }
-  const Layout& Lay() const { return layout_; }
-  const Sway::Window& Main() const { return main_; }
-  const std::array<int, 7>& Draws() const { return draws_; }
-
+ public:
   // The form's client area in a window: a frame the client draws is as wide at
   // the sides as at the bottom, and has the title bar on top.
   Rect Client(const Sway::Window& window, const rt::Form& form) const {
@@ -93,7 +100,8 @@ class WaylandGame {
   }
 
  private:
-  Sway sway_;
+  std::unique_ptr<Sway> own_;
+  Sway& sway_;
   Layout layout_;
   std::array<int, 7> draws_;
   std::unique_ptr<Program> program_;
@@ -218,6 +226,54 @@ TEST_P(Wayland, ClosingEitherWindowDuringEvaluationEnds) {
     EXPECT_EQ(*status, 0);
     EXPECT_EQ(g.Game().Stderr(), "");
   }
+}
+
+// Every way a player ends the game ends the process at once, game after game.
+// A quit that came just as Qt's Wayland event thread was about to read left
+// Qt's teardown waiting for that read for ever: with one game in a few losing
+// that race, twenty-one ends in a row all but never pass without the cure.
+TEST(WaylandExit, EveryEndEndsTheProcessAtOnce) {
+  enum class End { CloseMain, CloseEvaluation, Ok };
+  Sway sway(1280, 1024);
+  for (int game = 0; game < 21; ++game) {
+    const End end = static_cast<End>(game % 3);
+    SCOPED_TRACE("game " + std::to_string(game + 1));
+    {
+      WaylandGame g(sway, true);
+      if (end == End::CloseMain) {
+        sway.Command(g.Main(), "kill");
+      } else {
+        const Sway::Window win = g.PlayGame();
+        ASSERT_TRUE(HeldTo(g, win));
+        if (end == End::Ok)
+          PressOk(g, win);
+        else
+          sway.Command(win, "kill");
+      }
+      const std::optional<int> status = g.Game().WaitExit(2s);
+      ASSERT_TRUE(status) << (end == End::CloseMain ? "closing the main window"
+                              : end == End::Ok      ? "OK"
+                                                    : "closing the evaluation window")
+                          << " did not end the program within 2 s";
+      ASSERT_EQ(*status, 0);
+      ASSERT_EQ(g.Game().Stderr(), "");
+    }
+    // The next game's windows are not to be taken for this one's.
+    ASSERT_TRUE(WaitUntil([&] { return !sway.FindWindow(" Quintarel") && !sway.FindWindow("Vyhodnocení"); }));
+  }
+}
+
+// A compositor that stops answering as the game ends keeps the process no
+// longer than a second or so.
+TEST(WaylandExit, EndsThoughTheCompositorNoLongerAnswers) {
+  Sway sway(1280, 1024);
+  WaylandGame g(sway, true);
+  sway.Command(g.Main(), "kill");
+  sway.Freeze(true);
+  const std::optional<int> status = g.Game().WaitExit(2s);
+  sway.Freeze(false);
+  ASSERT_TRUE(status) << "the program still runs 2 s after its end";
+  EXPECT_EQ(*status, 0);
 }
 
 // With a frame drawn by Qt (desktops without server-side decorations), the

@@ -1,10 +1,14 @@
 #include "app/Backend.h"
 
+#include <poll.h>
+#include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -106,6 +110,80 @@ std::unique_ptr<rt::ClockRandom> MakeRandom() {
   return std::make_unique<rt::ClockRandom>([value] { return value; });
 }
 
+void SyncDone(void* data, wl_callback* callback, std::uint32_t) {
+  *static_cast<bool*>(data) = true;
+  wl_callback_destroy(callback);
+}
+
+constexpr wl_callback_listener kSyncDone{SyncDone};
+
+// Qt's Wayland client (6.4, Debian 12's 6.4.2; later versions not measured)
+// reads the display on a thread of its own, and its main thread prepares each
+// read on that thread's behalf. When the program quits between such a
+// preparation and the read, Qt stops the thread without reading or cancelling,
+// libwayland keeps waiting for that reader, and Qt's frame thread then waits in
+// its own read for ever, with Qt's teardown waiting for it: the windows are gone
+// but the process never ends. A roundtrip of the program's own cannot finish
+// until every prepared reader has read, so after it Qt's thread has taken its
+// read and is stopped cleanly. False when the compositor did not answer in time.
+bool LetPreparedReadsFinish(std::chrono::milliseconds bound) {
+  QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+  auto* display = native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display")) : nullptr;
+  if (!display) return true;  // not on Wayland
+  wl_event_queue* queue = wl_display_create_queue(display);
+  auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+  bool done = false;
+  wl_callback* callback = wl_display_sync(wrapper);
+  wl_proxy_wrapper_destroy(wrapper);
+  wl_callback_add_listener(callback, &kSyncDone, &done);
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  bool failed = false;
+  while (!done && !failed) {
+    if (wl_display_prepare_read_queue(display, queue) != 0) {
+      failed = wl_display_dispatch_queue_pending(display, queue) < 0;
+      continue;
+    }
+    wl_display_flush(display);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd fd{wl_display_get_fd(display), POLLIN, 0};
+    const int ready = left.count() > 0 ? poll(&fd, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) {
+      wl_display_cancel_read(display);
+      continue;
+    }
+    if (ready <= 0 || !(fd.revents & POLLIN)) {
+      wl_display_cancel_read(display);
+      break;
+    }
+    failed = wl_display_read_events(display) < 0 || wl_display_dispatch_queue_pending(display, queue) < 0;
+  }
+  if (!done) wl_callback_destroy(callback);
+  wl_event_queue_destroy(queue);
+  return done;
+}
+
+// The game itself, from its start to its end; its windows are gone on return.
+int Play(QApplication& app) {
+  qt::QtPlatform platform;
+  std::unique_ptr<rt::ClockRandom> random = MakeRandom();
+  Project project(platform, *random);
+  platform.Attach(project.Rt());
+
+  // Logging off or shutting down closes the program's windows, even while a
+  // message box is open, and never waits for the user.
+  const QMetaObject::Connection logoff =
+      QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&platform, &project](QSessionManager&) {
+        for (rt::Form* form : platform.ShownForms()) project.Rt().Closing(*form, rt::unload::AppWindows);
+      });
+
+  project.Start();
+  const int status = project.Rt().Ended() || platform.QuitRequested() ? 0 : QApplication::exec();
+  QObject::disconnect(logoff);
+  return status;
+}
+
 }  // namespace
 
 int RunBackend(int argc, char** argv) {
@@ -132,20 +210,15 @@ int RunBackend(int argc, char** argv) {
   // the installed entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUINTAREL_APP_ID));
 
-  qt::QtPlatform platform;
-  std::unique_ptr<rt::ClockRandom> random = MakeRandom();
-  Project project(platform, *random);
-  platform.Attach(project.Rt());
-
-  // Logging off or shutting down closes the program's windows, even while a
-  // message box is open, and never waits for the user.
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&platform, &project](QSessionManager&) {
-    for (rt::Form* form : platform.ShownForms()) project.Rt().Closing(*form, rt::unload::AppWindows);
-  });
-
-  project.Start();
-  if (project.Rt().Ended() || platform.QuitRequested()) return 0;
-  return QApplication::exec();
+  const int status = Play(app);
+  // The program has ended: nothing on screen, the pointer free. A compositor
+  // that does not answer must not keep the process alive; nothing is left for
+  // Qt's teardown to do then.
+  if (!LetPreparedReadsFinish(std::chrono::seconds(1))) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
 }
 
 }  // namespace quintarel
