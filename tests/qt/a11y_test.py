@@ -62,6 +62,22 @@ def screen_reader_on():
                   None, Gio.DBusCallFlags.NONE, 5000, None)
 
 
+def registered_events():
+    """The events the accessibility registry knows someone listens to, in its spelling: Object:StateChanged."""
+    session = Gio.bus_get_sync(Gio.BusType.SESSION)
+    address = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                                GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]
+    bus = Gio.DBusConnection.new_for_address_sync(
+        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    try:
+        listeners = bus.call_sync("org.a11y.atspi.Registry", "/org/a11y/atspi/registry", "org.a11y.atspi.Registry",
+                                  "GetRegisteredEvents", None, GLib.VariantType("(a(ss))"), Gio.DBusCallFlags.NONE,
+                                  5000, None).unpack()[0]
+    finally:
+        bus.close_sync(None)
+    return {event.rstrip(":") for _, event in listeners}
+
+
 def children(node):
     """The children there are: one going away (a closed window) may read as None."""
     return [c for c in (node.getChildAtIndex(i) for i in range(node.childCount)) if c is not None]
@@ -105,12 +121,10 @@ class ScreenReader(unittest.TestCase):
         pyatspi.Registry.registerEventListener(self.listener, "object:text-changed",
                                                "object:state-changed")
         # The registry hears of the listeners asynchronously, and an application
-        # asks it which events anyone listens to when it starts: give the
-        # registry time to know both, or the game may never send state changes.
-        end = time.time() + 1.0
-        while time.time() < end:
-            pump()
-            time.sleep(0.05)
+        # asks it which events anyone listens to when it starts: the game starts
+        # once the registry knows both, or it may never send them.
+        wait_for(lambda: {"Object:TextChanged", "Object:StateChanged"} <= registered_events(),
+                 "the registry to know the listeners")
         self.game = subprocess.Popen([PROGRAM], env=env, stderr=subprocess.DEVNULL)
 
     def tearDown(self):

@@ -29,6 +29,11 @@ KEYS = ["Return", "space", "Escape", "Tab", "1", "4", "7", "0", "a", "q", "x"]
 OK_BUTTON = (1020, 1800, 555, 345)  # cmdOK in the evaluation window's client twips
 
 
+def on_screen(rect):
+    """The part of a rectangle (left, top, right, bottom) on the screen."""
+    return (max(rect[0], 0), max(rect[1], 0), min(rect[2], SCREEN[0]), min(rect[3], SCREEN[1]))
+
+
 class Probe:
     """quintarel_probe.exe serving one question a line: no Wine start per question."""
 
@@ -219,7 +224,9 @@ class Storm:
             outer = numbers(view["win"]["outer"][0])
             if outer not in self.held:
                 self.held.append(outer)
-            accepted = self.held + ([self.shown_inactive] if self.shown_inactive else [])
+            # Windows keeps a clip rectangle to the screen: a window partly off
+            # the screen holds the cursor to the part on it.
+            accepted = [on_screen(r) for r in self.held + ([self.shown_inactive] if self.shown_inactive else [])]
             self.hold_checks += 1
             # The rectangle is taken when the window is activated and stays when
             # it is moved: any rectangle the active window had will do, or the
