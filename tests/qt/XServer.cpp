@@ -84,9 +84,15 @@ void XServer::StartWindowManager() {
   const bool running =
       WaitUntil([this] { return !Property(DefaultRootWindow(dpy_), "_NET_SUPPORTING_WM_CHECK").empty(); }, 10s);
   if (!running) throw std::runtime_error("openbox did not start (tools/deps.sh test installs it)");
+  // The first key the test's keyboard presses changes the server's keyboard
+  // map, and openbox, told so, takes all its key bindings away and grabs them
+  // anew: a chord pressed meanwhile (Alt+F4, Alt+space) goes to the window
+  // instead. That first key is pressed here, where nothing takes it.
+  Key("Shift_L");
   // Openbox announces itself before it has finished starting, and a window
   // mapped in between is never managed (the game's, on a loaded machine):
-  // windows of our own are mapped until one is.
+  // windows of our own are mapped until one is. Openbox handles events in
+  // order, so once one is managed its key bindings are back too.
   const bool managing = WaitUntil(
       [this] {
         const Window probe = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 8, 8, 0, 0, 0);
