@@ -46,7 +46,7 @@ std::string Run(const std::string& command) {
 std::optional<Sway::Window> Find(const QJsonObject& node, const QString& title) {
   if (node.value("name").toString() == title && node.contains("window_rect")) {
     const QJsonObject r = node.value("rect").toObject(), w = node.value("window_rect").toObject();
-    return Sway::Window{node.value("id").toInteger(),
+    return Sway::Window{std::to_string(node.value("id").toInteger()),
                         {r.value("x").toInt() + w.value("x").toInt(), r.value("y").toInt() + w.value("y").toInt(),
                          w.value("width").toInt(), w.value("height").toInt()},
                         node.value("focused").toBool()};
@@ -59,7 +59,7 @@ std::optional<Sway::Window> Find(const QJsonObject& node, const QString& title) 
 
 }  // namespace
 
-Sway::Sway(int width, int height, bool clientFrames) : width_(width), height_(height) {
+Sway::Sway(int width, int height) : width_(width), height_(height) {
   if (geteuid() == 0) user_ = kNobody;
   char dir[] = "/tmp/quintarel-sway-XXXXXX";
   if (!mkdtemp(dir)) throw std::runtime_error("mkdtemp");
@@ -80,7 +80,6 @@ Sway::Sway(int width, int height, bool clientFrames) : width_(width), height_(he
            << "default_floating_border none\n"
            << "focus_follows_mouse no\n"
            << "exec env > " << dir_ << "/env.part && mv " << dir_ << "/env.part " << dir_ << "/env\n";
-    if (clientFrames) config << "for_window [shell=\"xdg_shell\"] border csd\n";
   }
   chmod((dir_ + "/config").c_str(), 0644);
   sway_ = fork();
@@ -161,25 +160,8 @@ std::optional<Sway::Window> Sway::FindWindow(const std::string& title) const {
   return Find(tree.object(), QString::fromStdString(title));
 }
 
-Sway::Window Sway::WaitWindow(const std::string& title, std::chrono::milliseconds timeout) const {
-  std::optional<Window> window, before;
-  // sway places a new window in steps: it is placed once
-  // two looks agree.
-  WaitUntil(
-      [&] {
-        before = window;
-        window = FindWindow(title);
-        return window && before && window->content.width > 0 && window->content.x == before->content.x &&
-               window->content.y == before->content.y && window->content.width == before->content.width &&
-               window->content.height == before->content.height;
-      },
-      timeout);
-  if (!window) throw std::runtime_error("no window \"" + title + "\" on sway");
-  return *window;
-}
-
 void Sway::Command(const Window& window, const std::string& command) const {
-  const std::string out = Msg("'[con_id=" + std::to_string(window.id) + "] " + command + "'");
+  const std::string out = Msg("'[con_id=" + window.id + "] " + command + "'");
   if (out.find("\"success\": true") == std::string::npos) throw std::runtime_error("swaymsg " + command + ": " + out);
 }
 
@@ -195,11 +177,6 @@ QImage Sway::Grab(const Rect& r) const {
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
-Rgb Sway::Pixel(int x, int y) const {
-  const QRgb p = Grab({x, y, 1, 1}).pixel(0, 0);
-  return {qRed(p), qGreen(p), qBlue(p)};
-}
-
 void Sway::Pointer(const std::string& command) const {
   if (!command.empty()) {
     const std::string line = command + "\n";
@@ -212,19 +189,11 @@ void Sway::Pointer(const std::string& command) const {
   if (answer != "ok") throw std::runtime_error("the virtual pointer did not take \"" + command + "\"");
 }
 
-void Sway::MoveTo(int x, int y) const {
+void Sway::MoveTo(int x, int y) {
   Pointer("at " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width_) + " " +
           std::to_string(height_));
 }
 
-void Sway::MoveBy(int dx, int dy) const { Pointer("by " + std::to_string(dx) + " " + std::to_string(dy)); }
-
-void Sway::Click() const {
-  Pointer("press");
-  std::this_thread::sleep_for(15ms);
-  Pointer("release");
-  // Far enough apart that two clicks never make a double click.
-  std::this_thread::sleep_for(60ms);
-}
+void Sway::MoveBy(int dx, int dy) { Pointer("by " + std::to_string(dx) + " " + std::to_string(dy)); }
 
 }  // namespace qt_tests

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "XServer.h"
+#include "Compositor.h"
 
 namespace qt_tests {
 
@@ -17,45 +17,34 @@ namespace qt_tests {
 // it: one virtual pointer that lives as long as the compositor, so that its
 // motion is confined as a real mouse's would be. sway refuses to run as root:
 // then it runs as nobody, and so must its clients (see User).
-class Sway {
+class Sway : public Compositor {
  public:
-  // clientFrames: xdg-shell clients draw their own frames (as on desktops
-  // without server-side decorations) instead of sway drawing none.
-  Sway(int width, int height, bool clientFrames = false);
-  ~Sway();
+  Sway(int width, int height);
+  ~Sway() override;
   Sway(const Sway&) = delete;
   Sway& operator=(const Sway&) = delete;
 
-  // Its XWayland's display, started on the first connection.
-  const std::string& XDisplay() const { return xDisplay_; }
-  // What a client of this compositor needs in its environment.
-  std::vector<std::pair<std::string, std::string>> ClientEnv() const;
-  // The user its clients run as, or -1 for the test's own.
-  int User() const { return user_; }
+  std::string Name() const override { return "sway"; }
+  const std::string& XDisplay() const override { return xDisplay_; }
+  std::vector<std::pair<std::string, std::string>> ClientEnv() const override;
+  int User() const override { return user_; }
 
-  struct Window {
-    long id = 0;
-    Rect content;  // the surface's rectangle in the layout, with a frame the client draws
-    bool focused = false;
-  };
-  std::optional<Window> FindWindow(const std::string& title) const;
-  Window WaitWindow(const std::string& title, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-  // A swaymsg command on the window: "focus", "kill" (as the close box would).
+  std::optional<Window> FindWindow(const std::string& title) const override;
+  // sway has no minimizing: its scratchpad hides a window, and shows it again.
+  void Close(const Window& window) override { Command(window, "kill"); }
+  void Focus(const Window& window) override { Command(window, "focus"); }
+  void Minimize(const Window& window) override { Command(window, "move scratchpad"); }
+  void Restore(const Window& window) override { Command(window, "scratchpad show"); }
+  // A swaymsg command on the window.
   void Command(const Window& window, const std::string& command) const;
 
   // Stops the compositor, as one that hangs, or lets it go on.
   void Freeze(bool frozen) const;
 
-  QImage Grab(const Rect& r) const;
-  Rgb Pixel(int x, int y) const;
-
-  void MoveTo(int x, int y) const;
-  void MoveBy(int dx, int dy) const;
-  void Click() const;
-  void Click(int x, int y) const {
-    MoveTo(x, y);
-    Click();
-  }
+  QImage Grab(const Rect& r) const override;
+  void MoveTo(int x, int y) override;
+  void MoveBy(int dx, int dy) override;
+  void Button(bool down) override { Pointer(down ? "press" : "release"); }
 
  private:
   std::string Msg(const std::string& args) const;

@@ -1,6 +1,7 @@
-// The game on a real Wayland compositor (headless sway), natively and through
-// XWayland, played with a virtual pointer whose motion the compositor confines
-// as it would a mouse's.
+// The game on real Wayland compositors (headless sway, mutter and KWin),
+// natively and through XWayland, played through each compositor's own input
+// injection, so that the compositor confines the motion as it would a mouse's.
+// The checks are written once, against the Compositor interface.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,6 +9,8 @@
 
 #include "Game.h"
 #include "Sway.h"
+#include "runtime/Frame.h"
+#include "runtime/qt/Fonts.h"
 
 namespace qt_tests {
 namespace {
@@ -15,55 +18,75 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::uint64_t kSeed = 20261207;
+constexpr int kScreenWidth = 1280, kScreenHeight = 1024;
 
-// One game on its own sway, or on one shared by many games: natively on
-// Wayland, or on XWayland as a Wayland session starts it when XWayland is there.
+// A compositor of the tests, and the way the game runs on it: natively, as a
+// Wayland session starts it (DISPLAY is set there too), or on XWayland, as the
+// user may choose.
+struct Setup {
+  std::string name;
+  std::function<std::unique_ptr<Compositor>()> start;
+  bool native = true;
+};
+
+void PrintTo(const Setup& setup, std::ostream* out) { *out << setup.name; }
+
+// One game on its own compositor, or on one shared by many games.
 class WaylandGame {
  public:
-  explicit WaylandGame(bool native, bool clientFrames = false)
-      : WaylandGame(std::make_unique<Sway>(1280, 1024, clientFrames), native) {}
-  // A game on a sway that outlives it, for many games in a row.
-  WaylandGame(Sway& sway, bool native) : WaylandGame(nullptr, native, &sway) {}
+  explicit WaylandGame(const Setup& setup) : WaylandGame(setup.start(), setup.native) {}
+  // A game on a compositor that outlives it, for many games in a row.
+  WaylandGame(Compositor& shared, bool native) : WaylandGame(nullptr, native, &shared) {}
 
-  Sway& S() { return sway_; }
+  Compositor& C() { return compositor_; }
   Program& Game() { return *program_; }
   const Layout& Lay() const { return layout_; }
-  const Sway::Window& Main() const { return main_; }
+  const Compositor::Window& Main() const { return main_; }
   const std::array<int, 7>& Draws() const { return draws_; }
+  bool Native() const { return native_; }
 
  private:
-  WaylandGame(std::unique_ptr<Sway> own, bool native, Sway* shared = nullptr)
-      : own_(std::move(own)), sway_(shared ? *shared : *own_), layout_(15.0f), draws_(ExpectedDraws(kSeed)) {
-    std::vector<std::pair<std::string, std::string>> env = sway_.ClientEnv();
+  WaylandGame(std::unique_ptr<Compositor> own, bool native, Compositor* shared = nullptr)
+      : own_(std::move(own)),
+        compositor_(shared ? *shared : *own_),
+        native_(native),
+        layout_(15.0f),
+        draws_(ExpectedDraws(kSeed)) {
+    std::vector<std::pair<std::string, std::string>> env = compositor_.ClientEnv();
     env.emplace_back("QUINTAREL_TEST_SEED", std::to_string(kSeed));
+    if (!native) env.emplace_back("QT_QPA_PLATFORM", "xcb");
     // Under the sanitizers: what Qt's Wayland plugins leave behind is
     // allocated inside libraries without frame pointers, and only a full
     // unwind reaches the Qt frames the suppressions name.
     if (const char* asan = std::getenv("ASAN_OPTIONS"); native && asan)
       env.emplace_back("ASAN_OPTIONS", std::string(asan) + ":fast_unwind_on_malloc=0");
-    program_ = std::make_unique<Program>(sway_.XDisplay(), env, !native, sway_.User());
-    main_ = sway_.WaitWindow(" Quintarel");
-    // A frame the client draws may come late, and move the client area.
+    program_ = std::make_unique<Program>(compositor_.XDisplay(), env, true, compositor_.User());
+    main_ = compositor_.WaitWindow(" Quintarel");
     if (!WaitUntil(
             [&] {
-              if (const std::optional<Sway::Window> now = sway_.FindWindow(" Quintarel")) main_ = *now;
+              if (const std::optional<Compositor::Window> now = compositor_.FindWindow(" Quintarel")) main_ = *now;
               const Rect client = Client(main_, layout_.Main());
-              return sway_.Pixel(client.x + 2, client.y + 2) == kPink;
+              return compositor_.Pixel(client.x + 2, client.y + 2) == kPink;
             },
             20s))
       throw std::runtime_error("the main window is not painted; the game's stderr: " + program_->Stderr());
   }
 
  public:
-  // The form's client area in a window: a frame the client draws is as wide at
-  // the sides as at the bottom, and has the title bar on top.
-  Rect Client(const Sway::Window& window, const rt::Form& form) const {
+  // The program's own frame around the form, natively; none on XWayland,
+  // where the compositor's frame lies outside the surface.
+  rt::FrameLayout Frame(const rt::Form& form) const { return rt::LayOutFrame(form.Design(), layout_.Screen()); }
+  Rect Client(const Compositor::Window& window, const rt::Form& form) const {
     const rt::PixelSize size = rt::ClientSize(form.Design(), layout_.Screen());
-    const Rect& r = window.content;
-    const int side = (r.width - size.width) / 2;
-    return {r.x + side, r.y + r.height - side - size.height, size.width, size.height};
+    if (!native_) return {window.content.x, window.content.y, size.width, size.height};
+    const rt::FrameLayout frame = Frame(form);
+    return {window.content.x + frame.client.left, window.content.y + frame.client.top, size.width, size.height};
   }
-  rt::PixelPoint Center(const Sway::Window& window, const rt::Control& c) const {
+  // A point of the window's frame, on the screen.
+  rt::PixelPoint OnFrame(const Compositor::Window& window, const rt::PixelRect& part) const {
+    return {window.content.x + part.left + part.width / 2, window.content.y + part.top + part.height / 2};
+  }
+  rt::PixelPoint Center(const Compositor::Window& window, const rt::Control& c) const {
     const Rect client = Client(window, c.Parent());
     const rt::PixelRect r = layout_.Rect(c);
     return {client.x + r.left + r.width / 2, client.y + r.top + r.height / 2};
@@ -71,41 +94,42 @@ class WaylandGame {
   void ClickMain(const rt::Control& c) {
     const Rect client = Client(main_, layout_.Main());
     const rt::PixelPoint p = layout_.ClickPoint(c);
-    sway_.Click(client.x + p.x, client.y + p.y);
+    compositor_.Click(client.x + p.x, client.y + p.y);
   }
 
   // Plays all seven rounds, each a miss, through the digit labels; returns the
   // evaluation window.
-  Sway::Window PlayGame() {
+  Compositor::Window PlayGame() {
     const quintarel::FrmMain& main = layout_.Main();
     for (int k = 1; k <= 7; ++k) {
       ClickMain(main.Ctl("lblNoSelectNo" + std::to_string(draws_[static_cast<std::size_t>(k - 1)] % 7 + 1)));
       ClickMain(main.Ctl("lblClick" + std::to_string(k)));
       const rt::PixelPoint p = Center(main_, main.Ctl("lblScore" + std::to_string(k)));
-      if (!WaitUntil([&] { return sway_.Pixel(p.x, p.y) != kWhite; }))
+      if (!WaitUntil([&] { return compositor_.Pixel(p.x, p.y) != kWhite; }))
         throw std::runtime_error("round " + std::to_string(k) + " shows no result");
     }
-    const Sway::Window win = sway_.WaitWindow("Vyhodnocení");
+    const Compositor::Window win = compositor_.WaitWindow("Vyhodnocení");
     const Rect client = Client(win, layout_.Win());
-    if (!WaitUntil([&] { return sway_.Pixel(client.x + 2, client.y + 2) == kFace; }))
+    if (!WaitUntil([&] { return compositor_.Pixel(client.x + 2, client.y + 2) == kFace; }))
       throw std::runtime_error("the evaluation window is not painted");
     return win;
   }
 
   // Moves the pointer onto p of the window by relative motion from the window's
   // top-left corner, where a held pointer pushed towards the screen's stays.
-  void ReachHeld(const Sway::Window& window, const rt::PixelPoint& p) {
-    sway_.MoveBy(-10000, -10000);
-    sway_.MoveBy(p.x - window.content.x, p.y - window.content.y);
+  void ReachHeld(const Compositor::Window& window, const rt::PixelPoint& p) {
+    compositor_.MoveBy(-kScreenWidth, -kScreenHeight);
+    compositor_.MoveBy(p.x - window.content.x, p.y - window.content.y);
   }
 
  private:
-  std::unique_ptr<Sway> own_;
-  Sway& sway_;
+  std::unique_ptr<Compositor> own_;
+  Compositor& compositor_;
+  bool native_;
   Layout layout_;
   std::array<int, 7> draws_;
   std::unique_ptr<Program> program_;
-  Sway::Window main_;
+  Compositor::Window main_;
 };
 
 // Whether the pointer is held to the window. Pushed by relative motion to the
@@ -113,21 +137,21 @@ class WaylandGame {
 // corner lies from there, then back towards the screen's corner, a held pointer
 // ends at the window's own top-left corner, where the screen then shows it, and
 // moving it on into the window changes that corner. A free one ends at the
-// screen's corner, off the window. Nothing is clicked and, as sway's focus does
-// not follow the pointer here, nothing changes: the program takes the hold a
-// moment after the window has the focus, and the probe is repeated for a while.
-bool HeldTo(WaylandGame& g, const Sway::Window& win) {
+// screen's corner, off the window. Nothing is clicked and nothing changes: the
+// program takes the hold a moment after the window has the focus, and the
+// probe is repeated for a while.
+bool HeldTo(WaylandGame& g, const Compositor::Window& win) {
   const Rect& r = win.content;
   const Rect& main = g.Main().content;
   if (main.x + main.width <= r.x + r.width || main.y + main.height <= r.y + r.height)
     throw std::logic_error("the main window does not reach beyond the evaluation window");
   return WaitUntil([&] {
-    g.S().MoveBy(-10000, -10000);
-    g.S().MoveBy(main.x + main.width - 3, main.y + main.height - 3);
-    g.S().MoveBy(-10000, -10000);
-    const QImage pointer = g.S().Grab({r.x, r.y, 16, 16});
-    g.S().MoveBy(40, 40);
-    const QImage bare = g.S().Grab({r.x, r.y, 16, 16});
+    g.C().MoveBy(-kScreenWidth, -kScreenHeight);
+    g.C().MoveBy(main.x + main.width - 3, main.y + main.height - 3);
+    g.C().MoveBy(-kScreenWidth, -kScreenHeight);
+    const QImage pointer = g.C().Grab({r.x, r.y, 16, 16});
+    g.C().MoveBy(40, 40);
+    const QImage bare = g.C().Grab({r.x, r.y, 16, 16});
     int changed = 0;
     for (int y = 0; y < pointer.height(); ++y)
       for (int x = 0; x < pointer.width(); ++x) changed += pointer.pixel(x, y) != bare.pixel(x, y);
@@ -136,34 +160,40 @@ bool HeldTo(WaylandGame& g, const Sway::Window& win) {
 }
 
 // Ends the game by clicking OK, reached inside the held window.
-void PressOk(WaylandGame& g, const Sway::Window& win) {
+void PressOk(WaylandGame& g, const Compositor::Window& win) {
   g.ReachHeld(win, g.Center(win, g.Lay().Win().cmdOK));
-  g.S().Click();
+  g.C().Click();
 }
 
-class Wayland : public testing::TestWithParam<bool> {};
+void ExpectEndsWell(WaylandGame& g, const std::string& how) {
+  const std::optional<int> status = g.Game().WaitExit();
+  ASSERT_TRUE(status) << how << " did not end the program";
+  EXPECT_EQ(*status, 0) << how;
+  EXPECT_EQ(g.Game().Stderr(), "") << how;
+}
+
+class Wayland : public testing::TestWithParam<Setup> {};
+// The program's own frame, on native Wayland only.
+class WaylandFrame : public testing::TestWithParam<Setup> {};
 
 // After round 7 the pointer is held to the evaluation window; OK, reached by
 // relative motion inside it, ends the program.
 TEST_P(Wayland, EvaluationHoldsThePointerUntilOk) {
   WaylandGame g(GetParam());
-  const Sway::Window win = g.PlayGame();
+  const Compositor::Window win = g.PlayGame();
   ASSERT_TRUE(win.focused);
   ASSERT_TRUE(HeldTo(g, win)) << "the pointer left the evaluation window";
   // A click aimed at the main window lands in the evaluation window: the main
   // window is neither focused nor raised over it.
   const Rect& main = g.Main().content;
   g.ReachHeld(win, {main.x + main.width - 3, main.y + main.height - 3});
-  g.S().Click();
-  const std::optional<Sway::Window> now = g.S().FindWindow("Vyhodnocení");
+  g.C().Click();
+  const std::optional<Compositor::Window> now = g.C().FindWindow("Vyhodnocení");
   EXPECT_TRUE(now && now->focused) << "a click went to the main window";
   const Rect client = g.Client(win, g.Lay().Win());
-  EXPECT_EQ(g.S().Pixel(client.x + 2, client.y + 2), kFace);
+  EXPECT_EQ(g.C().Pixel(client.x + 2, client.y + 2), kFace);
   PressOk(g, win);
-  const std::optional<int> status = g.Game().WaitExit();
-  ASSERT_TRUE(status) << "OK did not end the program";
-  EXPECT_EQ(*status, 0);
-  EXPECT_EQ(g.Game().Stderr(), "");
+  ExpectEndsWell(g, "OK");
 }
 
 // Whether clicks on the main window's digit n select it while the evaluation
@@ -173,14 +203,14 @@ TEST_P(Wayland, EvaluationHoldsThePointerUntilOk) {
 // focus back: away is done again, and the click tried again, for a while.
 bool Selects(WaylandGame& g, int n, const std::function<void()>& away) {
   const auto selected = [&] {
-    const QImage shot = g.S().Grab(g.Client(g.Main(), g.Lay().Main()));
+    const QImage shot = g.C().Grab(g.Client(g.Main(), g.Lay().Main()));
     return ReadLabel(shot, g.Lay(), g.Lay().Main().lblNumber, kPink, {"", "1", "2", "3", "4", "5", "6", "7"}).text ==
            std::to_string(n);
   };
   away();
   return WaitUntil(
       [&] {
-        const std::optional<Sway::Window> win = g.S().FindWindow("Vyhodnocení");
+        const std::optional<Compositor::Window> win = g.C().FindWindow("Vyhodnocení");
         if (win && win->focused) away();
         std::this_thread::sleep_for(100ms);
         g.ClickMain(g.Lay().Main().Ctl("lblNoSelectNo" + std::to_string(n)));
@@ -189,28 +219,25 @@ bool Selects(WaylandGame& g, int n, const std::function<void()>& away) {
       10s);
 }
 
-// The compositor holds the pointer only while the window has its focus, on
-// both paths alike: with the main window focused (from the keyboard), or the
-// evaluation window hidden (in sway's scratchpad), the pointer is free and the
-// main window takes clicks; focused or shown again, the window holds it again.
+// The compositor holds the pointer only while the window has its focus: with
+// the main window focused, or the evaluation window minimized, the pointer is
+// free and the main window takes clicks; focused or restored, the window holds
+// it again.
 TEST_P(Wayland, HeldOnlyWhileFocusedAndHeldAgain) {
   WaylandGame g(GetParam());
-  const Sway::Window win = g.PlayGame();
+  const Compositor::Window win = g.PlayGame();
   ASSERT_TRUE(HeldTo(g, win));
   const int selected = g.Draws()[6] % 7 + 1;
-  EXPECT_TRUE(Selects(g, selected % 7 + 1, [&] { g.S().Command(g.Main(), "focus"); }))
+  EXPECT_TRUE(Selects(g, selected % 7 + 1, [&] { g.C().Focus(g.Main()); }))
       << "the main window takes no click while it has the focus";
-  g.S().Command(win, "focus");
+  g.C().Focus(win);
   ASSERT_TRUE(HeldTo(g, win)) << "not held again once focused";
-  EXPECT_TRUE(Selects(g, selected, [&] { g.S().Command(win, "move scratchpad"); }))
-      << "the main window takes no click while the evaluation window is hidden";
-  g.S().Command(win, "scratchpad show");
-  ASSERT_TRUE(HeldTo(g, win)) << "not held again once shown";
+  EXPECT_TRUE(Selects(g, selected, [&] { g.C().Minimize(win); }))
+      << "the main window takes no click while the evaluation window is minimized";
+  g.C().Restore(win);
+  ASSERT_TRUE(HeldTo(g, win)) << "not held again once restored";
   PressOk(g, win);
-  const std::optional<int> status = g.Game().WaitExit();
-  ASSERT_TRUE(status) << "OK did not end the program";
-  EXPECT_EQ(*status, 0);
-  EXPECT_EQ(g.Game().Stderr(), "");
+  ExpectEndsWell(g, "OK");
 }
 
 // Closing either window while the pointer is held ends the program.
@@ -218,14 +245,59 @@ TEST_P(Wayland, ClosingEitherWindowDuringEvaluationEnds) {
   for (const bool closeMain : {true, false}) {
     SCOPED_TRACE(closeMain ? "main window" : "evaluation window");
     WaylandGame g(GetParam());
-    const Sway::Window win = g.PlayGame();
+    const Compositor::Window win = g.PlayGame();
     ASSERT_TRUE(HeldTo(g, win)) << "the pointer left the evaluation window";
-    g.S().Command(closeMain ? g.Main() : win, "kill");
-    const std::optional<int> status = g.Game().WaitExit();
-    ASSERT_TRUE(status) << "closing did not end the program";
-    EXPECT_EQ(*status, 0);
-    EXPECT_EQ(g.Game().Stderr(), "");
+    g.C().Close(closeMain ? g.Main() : win);
+    ExpectEndsWell(g, "closing");
   }
+}
+
+// The frame is the program's, and part of the held surface: the pointer
+// reaches the close box while held, and the close box ends the program, as the
+// main window's does before any round.
+TEST_P(WaylandFrame, CloseBoxesEnd) {
+  {
+    WaylandGame g(GetParam());
+    const rt::PixelPoint close = g.OnFrame(g.Main(), g.Frame(g.Lay().Main()).close);
+    g.C().Click(close.x, close.y);
+    ExpectEndsWell(g, "the main window's close box");
+  }
+  WaylandGame g(GetParam());
+  const Compositor::Window win = g.PlayGame();
+  ASSERT_TRUE(HeldTo(g, win)) << "the pointer is not held to the frame";
+  g.ReachHeld(win, g.OnFrame(win, g.Frame(g.Lay().Win()).close));
+  g.C().Click();
+  ExpectEndsWell(g, "the evaluation window's close box");
+}
+
+// Dragging the title bar moves the window, with the pointer held; once the
+// window is activated again, the pointer is held to it where it now is.
+TEST_P(WaylandFrame, CaptionDragMovesTheWindowAndTheHoldFollows) {
+  WaylandGame g(GetParam());
+  const Compositor::Window win = g.PlayGame();
+  ASSERT_TRUE(HeldTo(g, win));
+  const rt::FrameLayout frame = g.Frame(g.Lay().Win());
+  g.ReachHeld(win, g.OnFrame(win, frame.title));
+  g.C().Button(true);
+  // In small steps, as a hand moves a mouse, up and to the left.
+  for (int step = 0; step < 20; ++step) {
+    g.C().MoveBy(-4, -3);
+    std::this_thread::sleep_for(10ms);
+  }
+  g.C().Button(false);
+  Compositor::Window moved;
+  ASSERT_TRUE(WaitUntil([&] {
+    moved = *g.C().FindWindow("Vyhodnocení");
+    return moved.content.x != win.content.x || moved.content.y != win.content.y;
+  })) << "the caption drag did not move the window";
+  EXPECT_LT(moved.content.x, win.content.x);
+  EXPECT_LT(moved.content.y, win.content.y);
+  g.C().Focus(g.Main());
+  g.C().Focus(moved);
+  moved = g.C().WaitWindow("Vyhodnocení");
+  ASSERT_TRUE(HeldTo(g, moved)) << "not held where the window was moved to";
+  PressOk(g, moved);
+  ExpectEndsWell(g, "OK");
 }
 
 // Every way a player ends the game ends the process at once, game after game.
@@ -234,21 +306,21 @@ TEST_P(Wayland, ClosingEitherWindowDuringEvaluationEnds) {
 // that race, twenty-one ends in a row all but never pass without the cure.
 TEST(WaylandExit, EveryEndEndsTheProcessAtOnce) {
   enum class End { CloseMain, CloseEvaluation, Ok };
-  Sway sway(1280, 1024);
+  Sway sway(kScreenWidth, kScreenHeight);
   for (int game = 0; game < 21; ++game) {
     const End end = static_cast<End>(game % 3);
     SCOPED_TRACE("game " + std::to_string(game + 1));
     {
       WaylandGame g(sway, true);
       if (end == End::CloseMain) {
-        sway.Command(g.Main(), "kill");
+        sway.Close(g.Main());
       } else {
-        const Sway::Window win = g.PlayGame();
+        const Compositor::Window win = g.PlayGame();
         ASSERT_TRUE(HeldTo(g, win));
         if (end == End::Ok)
           PressOk(g, win);
         else
-          sway.Command(win, "kill");
+          sway.Close(win);
       }
       const std::optional<int> status = g.Game().WaitExit(2s);
       ASSERT_TRUE(status) << (end == End::CloseMain ? "closing the main window"
@@ -266,9 +338,9 @@ TEST(WaylandExit, EveryEndEndsTheProcessAtOnce) {
 // A compositor that stops answering as the game ends keeps the process no
 // longer than a second or so.
 TEST(WaylandExit, EndsThoughTheCompositorNoLongerAnswers) {
-  Sway sway(1280, 1024);
+  Sway sway(kScreenWidth, kScreenHeight);
   WaylandGame g(sway, true);
-  sway.Command(g.Main(), "kill");
+  sway.Close(g.Main());
   sway.Freeze(true);
   const std::optional<int> status = g.Game().WaitExit(2s);
   sway.Freeze(false);
@@ -276,27 +348,28 @@ TEST(WaylandExit, EndsThoughTheCompositorNoLongerAnswers) {
   EXPECT_EQ(*status, 0);
 }
 
-// With a frame drawn by Qt (desktops without server-side decorations), the
-// frame is part of the held surface: the pointer reaches the close box, and the
-// close box ends the program.
-TEST(WaylandClientFrame, FrameIsHeldAndItsCloseBoxCloses) {
-  WaylandGame g(true, true);
-  const Sway::Window win = g.PlayGame();
-  const Rect client = g.Client(win, g.Lay().Win());
-  ASSERT_GT(client.y - win.content.y, 10) << "Qt drew no title bar";
-  ASSERT_TRUE(HeldTo(g, win)) << "the pointer is not held to the frame";
-  // Qt's close box: the title bar's last square, at its right end.
-  const int bar = client.y - win.content.y;
-  g.ReachHeld(win, {win.content.x + win.content.width - bar / 2 - 3, win.content.y + bar / 2});
-  g.S().Click();
-  const std::optional<int> status = g.Game().WaitExit();
-  ASSERT_TRUE(status) << "the close box did not end the program";
-  EXPECT_EQ(*status, 0);
-  EXPECT_EQ(g.Game().Stderr(), "");
+// The title bars show their captions whole in the font the frame is drawn in.
+TEST(WaylandFrameTitle, CaptionsFitTheirTitleBars) {
+  const Layout layout(15.0f);
+  const quintarel::qt::FontMeasure measure(
+      quintarel::qt::MakeFont(rt::kCaptionFont, rt::FontPixelHeight(rt::kCaptionFont, layout.Screen())));
+  for (const rt::Form* form :
+       {static_cast<const rt::Form*>(&layout.Main()), static_cast<const rt::Form*>(&layout.Win())}) {
+    const rt::FrameLayout frame = rt::LayOutFrame(form->Design(), layout.Screen());
+    EXPECT_EQ(rt::FitTitle(form->Design().caption, frame.title.width, measure), form->Design().caption);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sway, Wayland, testing::Values(true, false),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Native" : "XWayland"; });
+std::unique_ptr<Compositor> StartSway() { return std::make_unique<Sway>(kScreenWidth, kScreenHeight); }
+
+std::string NameOf(const testing::TestParamInfo<Setup>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(All, Wayland,
+                         testing::Values(Setup{"SwayNative", StartSway, true}, Setup{"SwayXWayland", StartSway, false}),
+                         NameOf);
+INSTANTIATE_TEST_SUITE_P(All, WaylandFrame, testing::Values(Setup{"Sway", StartSway, true}), NameOf);
+// mutter
+// KWin
 
 }  // namespace
 }  // namespace qt_tests

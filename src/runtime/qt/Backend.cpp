@@ -30,13 +30,14 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
-// On a Wayland session the game runs on XWayland whenever it is there, where
-// its windows open where they were designed to (a Wayland compositor places
-// windows itself), and natively on Wayland otherwise. The user's own choice of
-// platform wins.
+// On a Wayland session the game runs natively on Wayland, XWayland or not:
+// only there does the compositor itself hold the pointer, on every compositor
+// (mutter answers XWayland's confining grab and never enforces it; KWin lets the
+// pointer out through its title bar). A session whose Wayland display can't be
+// reached still has X11, if it has a display. The user's own choice wins.
 void ChoosePlatform() {
   if (!IsSet("QT_QPA_PLATFORM") && IsSet("WAYLAND_DISPLAY"))
-    setenv("QT_QPA_PLATFORM", IsSet("DISPLAY") ? "xcb" : "wayland", 1);
+    setenv("QT_QPA_PLATFORM", IsSet("DISPLAY") ? "wayland;xcb" : "wayland", 1);
 }
 
 bool UsesX11() {

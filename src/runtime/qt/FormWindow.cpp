@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -274,7 +275,13 @@ FormWindow::FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner)
     : QWidget(nullptr), form_(form), platform_(platform) {
   const rt::FormDesign& design = form.Design();
   Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-  if (design.borderStyle == 4 || design.borderStyle == 5) {
+  if (platform.DrawsFrames()) {
+    // No frame from the toolkit either: with no decoration asked for, the
+    // compositor leaves the frame to the client, and this one draws its own.
+    frame_ = rt::LayOutFrame(design, platform.Screen());
+    flags = Qt::Window | Qt::FramelessWindowHint;
+    if (design.borderStyle == 4 || design.borderStyle == 5) flags |= Qt::Tool;
+  } else if (design.borderStyle == 4 || design.borderStyle == 5) {
     // A tool window: a narrow title bar with only the close box, no taskbar
     // entry, kept over the window that owns it.
     flags |= Qt::Tool;
@@ -315,11 +322,14 @@ void FormWindow::Place() {
   const double ratio = platform_.DevicePixelRatio();
   const auto logical = [ratio](int device) { return static_cast<int>(std::lround(device / ratio)); };
   const rt::PixelPoint origin = platform_.Place(form_.Design());
-  const rt::PixelSize size = rt::ClientSize(form_.Design(), screen);
+  const rt::PixelSize size = frame_ ? frame_->outer : rt::ClientSize(form_.Design(), screen);
+  const rt::PixelPoint offset = ClientOffset();
   setFixedSize(logical(size.width), logical(size.height));
-  setGeometry(logical(origin.x), logical(origin.y), logical(size.width), logical(size.height));
+  setGeometry(logical(origin.x - offset.x), logical(origin.y - offset.y), logical(size.width), logical(size.height));
   for (auto& [control, button] : buttons_) {
-    const rt::PixelRect r = rt::ControlRect(*control, screen);
+    rt::PixelRect r = rt::ControlRect(*control, screen);
+    r.left += offset.x;
+    r.top += offset.y;
     button->setGeometry(logical(r.left), logical(r.top), logical(r.left + r.width) - logical(r.left),
                         logical(r.top + r.height) - logical(r.top));
     button->setFont(MakeFont(control->Font(), logical(rt::FontPixelHeight(control->Font(), screen))));
@@ -337,8 +347,12 @@ void FormWindow::Refresh(const rt::Control* changed) {
   // A button repaints itself; what a windowless control covers is painted anew.
   if (!changed)
     update();
-  else if (changed->Kind() != ControlKind::CommandButton)
-    update(Logical(rt::PaintRect(*changed, platform_.Screen()), platform_.DevicePixelRatio()));
+  else if (changed->Kind() != ControlKind::CommandButton) {
+    rt::PixelRect r = rt::PaintRect(*changed, platform_.Screen());
+    r.left += ClientOffset().x;
+    r.top += ClientOffset().y;
+    update(Logical(r, platform_.DevicePixelRatio()));
+  }
   AccessibilityChanged(*this);
 }
 
@@ -350,7 +364,9 @@ QWidget* FormWindow::HostedWidget(const rt::Control& control) const {
 
 QRect FormWindow::ScreenRect(const rt::Control& control) const {
   const double ratio = platform_.DevicePixelRatio();
-  const rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
+  rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
+  r.left += ClientOffset().x;
+  r.top += ClientOffset().y;
   const QPoint topLeft(static_cast<int>(std::lround(r.left / ratio)), static_cast<int>(std::lround(r.top / ratio)));
   const QPoint bottomRight(static_cast<int>(std::lround((r.left + r.width) / ratio)),
                            static_cast<int>(std::lround((r.top + r.height) / ratio)));
@@ -380,25 +396,103 @@ rt::PixelPoint FormWindow::DevicePoint(const QPointF& logical) const {
   return {static_cast<int>(std::floor(logical.x() * ratio)), static_cast<int>(std::floor(logical.y() * ratio))};
 }
 
+rt::PixelPoint FormWindow::ClientOffset() const {
+  return frame_ ? rt::PixelPoint{frame_->client.left, frame_->client.top} : rt::PixelPoint{};
+}
+
+rt::PixelPoint FormWindow::ClientPoint(rt::PixelPoint window) const {
+  return {window.x - ClientOffset().x, window.y - ClientOffset().y};
+}
+
 bool FormWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) platform_.Runtime().Activated(form_);
+  // The title bar shows whether the window is the active one.
+  if (frame_ && (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate))
+    update(Logical(frame_->caption, platform_.DevicePixelRatio()));
   return QWidget::event(event);
+}
+
+void FormWindow::PaintFrame(QPainter& painter) {
+  const rt::ScreenInfo screen = platform_.Screen();
+  const QFont& font = paint_.fonts.Font(rt::kCaptionFont, rt::FontPixelHeight(rt::kCaptionFont, screen));
+  const rt::FrameLook look =
+      rt::LookOfFrame(*frame_, form_.Design().caption, isActiveWindow(), frameMouse_.Sunken(), FontMeasure(font));
+  for (const rt::FrameFill& fill : look.fills) painter.fillRect(ToQRect(fill.rect), ToQColor(fill.color));
+  const QRect bar = ToQRect(look.bar);
+  QLinearGradient gradient(bar.topLeft(), bar.topRight());
+  gradient.setColorAt(0, ToQColor(look.barLeft));
+  gradient.setColorAt(1, ToQColor(look.barRight));
+  painter.fillRect(bar, gradient);
+  for (const rt::FrameFill& fill : look.boxes) painter.fillRect(ToQRect(fill.rect), ToQColor(fill.color));
+  if (look.icon.width > 0) {
+    static const QImage icon = IconPicture();
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(ToQRect(look.icon), icon);
+    painter.restore();
+  }
+  painter.setFont(font);
+  painter.setPen(ToQColor(look.titleColor));
+  painter.drawText(ToQRect(frame_->title), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Text(look.title));
 }
 
 void FormWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const double ratio = platform_.DevicePixelRatio();
   painter.scale(1.0 / ratio, 1.0 / ratio);
+  const rt::PixelPoint offset = ClientOffset();
   std::vector<rt::PixelRect> dirty;
+  bool frameDirty = false;
   for (const QRect& r : event->region()) {
-    dirty.push_back(Device(r, ratio));
-    painter.fillRect(ToQRect(dirty.back()), ToQColor(form_.Design().backColor));
+    const rt::PixelRect device = Device(r, ratio);
+    if (!frame_) {
+      dirty.push_back(device);
+      continue;
+    }
+    frameDirty = frameDirty || !(device.left >= frame_->client.left && device.top >= frame_->client.top &&
+                                 device.left + device.width <= frame_->client.left + frame_->client.width &&
+                                 device.top + device.height <= frame_->client.top + frame_->client.height);
+    dirty.push_back({device.left - offset.x, device.top - offset.y, device.width, device.height});
   }
+  if (frameDirty) PaintFrame(painter);
+  painter.translate(offset.x, offset.y);
+  if (frame_) painter.setClipRect(QRect(0, 0, frame_->client.width, frame_->client.height));
+  for (const rt::PixelRect& r : dirty) painter.fillRect(ToQRect(r), ToQColor(form_.Design().backColor));
   Canvas(painter, platform_.Screen(), ratio, std::move(dirty), paint_).Container(form_, nullptr);
 }
 
+void FormWindow::FrameAct(rt::FrameAction action) {
+  switch (action) {
+    case rt::FrameAction::Move:
+      // The compositor moves the window from this press on.
+      if (QWindow* handle = windowHandle()) handle->startSystemMove();
+      break;
+    case rt::FrameAction::Minimize:
+      showMinimized();
+      break;
+    case rt::FrameAction::Close:
+      RequestClose();
+      break;
+    case rt::FrameAction::None:
+      break;
+  }
+}
+
 void FormWindow::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) platform_.Runtime().MouseDown(form_, DevicePoint(event->position()));
+  if (event->button() != Qt::LeftButton) return;
+  const rt::PixelPoint p = DevicePoint(event->position());
+  if (frame_ && rt::HitFrame(*frame_, p) != rt::FramePart::Client) {
+    const rt::FrameAction action = frameMouse_.Press(*frame_, p);
+    if (frameMouse_.Pressing()) update(Logical(frame_->caption, platform_.DevicePixelRatio()));
+    FrameAct(action);
+    return;
+  }
+  platform_.Runtime().MouseDown(form_, ClientPoint(p));
+}
+
+void FormWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (frame_ && frameMouse_.Drag(*frame_, DevicePoint(event->position())))
+    update(Logical(frame_->caption, platform_.DevicePixelRatio()));
 }
 
 void FormWindow::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -407,7 +501,14 @@ void FormWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void FormWindow::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) platform_.Runtime().MouseUp(form_, DevicePoint(event->position()));
+  if (event->button() != Qt::LeftButton) return;
+  const rt::PixelPoint p = DevicePoint(event->position());
+  if (frame_ && frameMouse_.Pressing()) {
+    update(Logical(frame_->caption, platform_.DevicePixelRatio()));
+    FrameAct(frameMouse_.Release(*frame_, p));
+    return;
+  }
+  platform_.Runtime().MouseUp(form_, ClientPoint(p));
 }
 
 void FormWindow::keyPressEvent(QKeyEvent* event) {

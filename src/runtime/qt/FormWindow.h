@@ -4,8 +4,10 @@
 #include <QPushButton>
 #include <QWidget>
 #include <map>
+#include <optional>
 
 #include "runtime/Form.h"
+#include "runtime/Frame.h"
 #include "runtime/Platform.h"
 #include "runtime/qt/Fonts.h"
 
@@ -22,7 +24,9 @@ struct PaintResources {
 
 // A form's window: paints every windowless control and frame from the model,
 // hosts command buttons as real push buttons, and turns mouse, close and
-// activation into runtime events. The runtime does the hit-testing.
+// activation into runtime events. The runtime does the hit-testing. Where the
+// desktop draws no frames the program can rely on (native Wayland), the window
+// draws the classic frame of its form itself, and the client area lies inside it.
 class FormWindow : public QWidget {
  public:
   FormWindow(rt::Form& form, QtPlatform& platform, QWidget* owner);
@@ -45,11 +49,19 @@ class FormWindow : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A point of the window in device pixels, from its own top-left (the frame's
+  // when it draws one).
   rt::PixelPoint DevicePoint(const QPointF& logical) const;
+  // The client area's offset in the window, in device pixels.
+  rt::PixelPoint ClientOffset() const;
+  rt::PixelPoint ClientPoint(rt::PixelPoint window) const;
+  void PaintFrame(QPainter& painter);
+  void FrameAct(rt::FrameAction action);
   void RequestClose();
   void Place();
 
@@ -57,6 +69,8 @@ class FormWindow : public QWidget {
   QtPlatform& platform_;
   std::vector<std::pair<const rt::Control*, QPushButton*>> buttons_;
   PaintResources paint_;
+  std::optional<rt::FrameLayout> frame_;
+  rt::FrameMouse frameMouse_;
 };
 
 // A command button: Enter as well as Space presses it while it has the focus;

@@ -76,6 +76,8 @@ rt::ScreenInfo QtPlatform::Screen() const {
   return info;
 }
 
+bool QtPlatform::DrawsFrames() const { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 FormWindow* QtPlatform::WindowFor(const rt::Form& form) const {
   for (const auto& window : windows_)
     if (&window->Form() == &form) return window.get();

@@ -46,6 +46,10 @@ class QtPlatform : public rt::Platform {
   // measures everything in device pixels; Qt's widgets in logical ones.
   double DevicePixelRatio() const;
   bool QuitRequested() const { return quit_; }
+  // Whether the program's windows draw their frames themselves: on Wayland,
+  // where a compositor may draw none (mutter) or one outside the surface that
+  // holds the pointer (KWin).
+  bool DrawsFrames() const;
   // The shown forms, in the order they were first shown.
   std::vector<rt::Form*> ShownForms() const;
 
