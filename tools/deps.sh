@@ -23,6 +23,13 @@ if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
              imagemagick dbus at-spi2-core python3-pyatspi sway xwayland grim)
+  # KWin, driven for the Wayland tests: its fake input protocol, its Breeze frame
+  # (which the game's windows must not get) and a session bus of its own.
+  packages+=(kwin-wayland kwin-style-breeze plasma-wayland-protocols dbus-daemon)
+  # mutter, driven for the Wayland tests: its remote desktop and screen cast on a
+  # session bus of its own, through GIO, and the screen's frames through
+  # PipeWire, which WirePlumber links.
+  packages+=(mutter dbus-daemon pipewire wireplumber libglib2.0-dev libpipewire-0.3-dev)
 fi
 
 missing=()
