@@ -1,5 +1,7 @@
 #include "Compositor.h"
 
+#include <unistd.h>
+
 #include <stdexcept>
 #include <thread>
 
@@ -34,6 +36,18 @@ void Compositor::Click() {
   Button(false);
   // Far enough apart that two clicks never make a double click.
   std::this_thread::sleep_for(60ms);
+}
+
+void AskHelper(int in, int out, const std::string& command, const std::string& who) {
+  if (!command.empty()) {
+    const std::string line = command + "\n";
+    if (write(in, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+      throw std::runtime_error(who + " is gone");
+  }
+  std::string answer;
+  char c = 0;
+  while (read(out, &c, 1) == 1 && c != '\n') answer += c;
+  if (answer != "ok") throw std::runtime_error(who + " did not take \"" + command + "\"");
 }
 
 }  // namespace qt_tests

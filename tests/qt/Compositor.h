@@ -62,4 +62,8 @@ class Compositor {
   }
 };
 
+// A line to an input helper of the tests (empty: none, only its greeting), and
+// its "ok" once the compositor has taken it; anything else throws, naming who.
+void AskHelper(int in, int out, const std::string& command, const std::string& who);
+
 }  // namespace qt_tests

@@ -286,15 +286,11 @@ QImage KWin::Grab(const Rect& r) const {
 }
 
 void KWin::Input(const std::string& command) const {
-  if (!command.empty()) {
-    const std::string line = command + "\n";
-    if (write(inputIn_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-      throw std::runtime_error("KWin's fake input is gone");
+  try {
+    AskHelper(inputIn_, inputOut_, command, "KWin's fake input");
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(std::string(e.what()) + ":\n" + Log());
   }
-  std::string answer;
-  char c = 0;
-  while (read(inputOut_, &c, 1) == 1 && c != '\n') answer += c;
-  if (answer != "ok") throw std::runtime_error("KWin's fake input did not take \"" + command + "\":\n" + Log());
 }
 
 }  // namespace qt_tests

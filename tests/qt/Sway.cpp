@@ -178,15 +178,7 @@ QImage Sway::Grab(const Rect& r) const {
 }
 
 void Sway::Pointer(const std::string& command) const {
-  if (!command.empty()) {
-    const std::string line = command + "\n";
-    if (write(pointerIn_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-      throw std::runtime_error("the virtual pointer is gone");
-  }
-  std::string answer;
-  char c = 0;
-  while (read(pointerOut_, &c, 1) == 1 && c != '\n') answer += c;
-  if (answer != "ok") throw std::runtime_error("the virtual pointer did not take \"" + command + "\"");
+  AskHelper(pointerIn_, pointerOut_, command, "the virtual pointer");
 }
 
 void Sway::MoveTo(int x, int y) {
