@@ -46,6 +46,8 @@ class Compositor {
   virtual void Focus(const Window& window) = 0;
   virtual void Minimize(const Window& window) = 0;
   virtual void Restore(const Window& window) = 0;
+  // Whether it minimizes a window that asks to be (sway has no minimizing).
+  virtual bool Minimizes() const { return true; }
 
   // The screen as the user sees it, the pointer drawn in.
   virtual QImage Grab(const Rect& r) const = 0;

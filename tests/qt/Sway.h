@@ -35,6 +35,7 @@ class Sway : public Compositor {
   void Focus(const Window& window) override { Command(window, "focus"); }
   void Minimize(const Window& window) override { Command(window, "move scratchpad"); }
   void Restore(const Window& window) override { Command(window, "scratchpad show"); }
+  bool Minimizes() const override { return false; }
   // A swaymsg command on the window.
   void Command(const Window& window, const std::string& command) const;
 

@@ -292,6 +292,18 @@ TEST_P(WaylandFrame, CloseBoxesEnd) {
   ExpectEndsWell(g, "the evaluation window's close box");
 }
 
+// The main window's minimize box minimizes it: it leaves the screen.
+TEST_P(WaylandFrame, MinimizeBoxMinimizes) {
+  WaylandGame g(GetParam());
+  if (!g.C().Minimizes()) GTEST_SKIP() << g.C().Name() << " minimizes no window";
+  const rt::PixelPoint minimize = g.OnFrame(g.Main(), g.Frame(g.Lay().Main()).minimize);
+  const Rect client = g.Client(g.Main(), g.Lay().Main());
+  g.C().Click(minimize.x, minimize.y);
+  EXPECT_TRUE(WaitUntil([&] { return g.C().Pixel(client.x + 2, client.y + 2) != kPink; }))
+      << "the main window is still on the screen";
+  EXPECT_TRUE(g.Game().Running());
+}
+
 // Dragging the title bar moves the window, with the pointer held; once the
 // window is activated again, the pointer is held to it where it now is.
 TEST_P(WaylandFrame, CaptionDragMovesTheWindowAndTheHoldFollows) {
