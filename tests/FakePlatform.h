@@ -49,6 +49,12 @@ class FakePlatform : public rt::Platform {
     log.push_back("Show " + std::string(form.Name()));
   }
   void Changed(rt::Form&, const rt::Control*) override { ++changes; }
+  void FocusChanged(rt::Form& form) override {
+    focus.push_back(std::string(form.Name()) + ":" + std::to_string(form.FocusNode()));
+  }
+  void Announce(rt::Form& form, std::string_view text) override {
+    announced.push_back(std::string(form.Name()) + ": " + std::string(text));
+  }
   void Quit() override {
     ++quits;
     log.push_back("Quit");
@@ -62,6 +68,8 @@ class FakePlatform : public rt::Platform {
   std::vector<std::optional<rt::ClipRect>> clips;
   std::vector<std::string> shown;
   std::vector<std::string> log;
+  std::vector<std::string> focus;      // form:node, each move of the keyboard focus
+  std::vector<std::string> announced;  // form: text
   int changes = 0;
   int quits = 0;
 };

@@ -153,63 +153,170 @@ TEST(Keys, AKeyboardGameIsTheClickedGame) {
   EXPECT_EQ(keys.project.frmMain().lblNumber.Caption(), "7");
 }
 
+// Every node of a window as a screen reader reviews it, with its checked mark.
+std::vector<std::string> Readings(const Form& form) {
+  std::vector<std::string> readings;
+  for (std::size_t node = 0; node < form.Accessible().size(); ++node) {
+    const int n = static_cast<int>(node);
+    readings.push_back(NodeReading(form, n) + (NodeStateOf(form, n).checked ? " [x]" : ""));
+  }
+  return readings;
+}
+
+int NodeNamed(const Form& form, const std::string& name) {
+  for (std::size_t node = 0; node < form.Accessible().size(); ++node)
+    if (NodeName(form, static_cast<int>(node)) == name) return static_cast<int>(node);
+  return -1;
+}
+
 // What a screen reader reads off the two windows, at the start and after rounds.
-TEST(Accessible, NamesAndValuesFollowTheGame) {
+TEST(Accessible, TheTreeReadsTheGame) {
   Game game;
   quintarel::FrmMain& main = game.main();
-  const auto read = [](const Form& form) {
-    std::vector<std::string> entries;
-    for (const AccessibleDesign& entry : form.Design().accessible)
-      entries.push_back(AccessibleName(form, entry) + "=" + AccessibleValueText(form, entry));
-    return entries;
-  };
-  std::vector<std::string> expected;
-  for (int n = 1; n <= 7; ++n) expected.push_back(std::to_string(n) + "=");
-  expected.push_back("Zvolené číslo:=");
+  EXPECT_EQ(AccessibleTitle(main), "Quintarel");
+  std::vector<std::string> expected{"Vyberte číslo", "1", "2", "3", "4", "5", "6", "7", "Zvolené číslo:"};
   for (int k = 1; k <= 7; ++k) {
     const std::string n = std::to_string(k);
-    expected.insert(expected.end(), {"Kolo " + n + "=", "Tažené číslo kola " + n + "=", "Výsledek kola " + n + "="});
+    expected.insert(expected.end(), {"Kolo " + n, "Tažené číslo kola " + n, "Výsledek kola " + n});
   }
-  expected.push_back("Úspěšnost:=");
-  EXPECT_EQ(read(main), expected);
+  expected.push_back("Úspěšnost:");
+  EXPECT_EQ(Readings(main), expected);
   // Pressable are the boxes and the round labels, each standing for the control a click would reach.
-  int buttons = 0;
-  for (const AccessibleDesign& entry : main.Design().accessible)
-    if (entry.role == AccessibleRole::Button) {
-      ++buttons;
-      EXPECT_NE(main.HandlerFor(AccessibleControl(main, entry), Event::Click), nullptr) << entry.control;
+  int pressable = 0;
+  for (std::size_t node = 0; node < main.Accessible().size(); ++node)
+    if (NodeStateOf(main, static_cast<int>(node)).pressable) {
+      ++pressable;
+      EXPECT_NE(main.HandlerFor(main.Accessible()[node].control, Event::Click), nullptr) << node;
     }
-  EXPECT_EQ(buttons, 14);
+  EXPECT_EQ(pressable, 14);
 
   game.Choose(4);
   game.Play(1, 4);
   game.Choose(2);
   game.Play(2, 6);
-  const std::vector<std::string> now = read(main);
-  EXPECT_EQ(now[7], "Zvolené číslo:=2");
-  EXPECT_EQ(std::vector<std::string>(now.begin() + 8, now.begin() + 14),
-            (std::vector<std::string>{"Kolo 1=", "Tažené číslo kola 1=4", "Výsledek kola 1=zásah",
-                                      "Kolo 2=", "Tažené číslo kola 2=6", "Výsledek kola 2=minutí"}));
-  EXPECT_EQ(now[16], "Výsledek kola 3=");
-  EXPECT_EQ(now.back(), "Úspěšnost:=50%");
+  const std::vector<std::string> now = Readings(main);
+  EXPECT_EQ(std::vector<std::string>(now.begin() + 1, now.begin() + 9),
+            (std::vector<std::string>{"1", "2 [x]", "3", "4", "5", "6", "7", "Zvolené číslo: 2"}));
+  EXPECT_EQ(std::vector<std::string>(now.begin() + 9, now.begin() + 15),
+            (std::vector<std::string>{"Kolo 1", "Tažené číslo kola 1 4", "Výsledek kola 1 zásah", "Kolo 2",
+                                      "Tažené číslo kola 2 6", "Výsledek kola 2 minutí"}));
+  EXPECT_EQ(now.back(), "Úspěšnost: 50%");
 
-  // The evaluation window: its summary, the record as a table, and OK.
+  // The evaluation window: its summary, the record as a table with headers
+  // whose cells say whether their column agrees, and OK.
   for (int k = 3; k <= 7; ++k) game.Play(k, k == 3 || k == 5 ? 2 : k);
   quintarel::FrmWin& win = game.project.frmWin();
-  const std::span<const AccessibleDesign> entries = win.Design().accessible;
-  EXPECT_EQ(read(win), (std::vector<std::string>{"Úspěšnost:=42%", "Správné odhady:=3", "Kola=", "OK="}));
-  ASSERT_NE(entries[2].table, nullptr);
-  const AccessibleTable& table = *entries[2].table;
-  ASSERT_EQ(TableRows(table), 2);
-  ASSERT_EQ(TableColumns(win, table), 7);
-  EXPECT_EQ(TableRowName(win, table, 0), "Vaše tipy:");
-  EXPECT_EQ(TableRowName(win, table, 1), "Správně:");
+  const int table = NodeNamed(win, "Kola");
+  ASSERT_GE(table, 0);
+  ASSERT_EQ(TableRowCount(win, table), 2);
+  ASSERT_EQ(TableColumnCount(win, table), 7);
+  EXPECT_EQ(NodeName(win, RowHeaderNode(win, table, 0)), "Vaše tipy:");
+  EXPECT_EQ(NodeName(win, RowHeaderNode(win, table, 1)), "Správně:");
   const std::string chosen = "4222222", drawn = "4624267";
   for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(TableColumnName(win, table, i), std::to_string(i + 1));
-    EXPECT_EQ(TableCell(win, table, 0, i).Caption(), chosen.substr(static_cast<std::size_t>(i), 1)) << i;
-    EXPECT_EQ(TableCell(win, table, 1, i).Caption(), drawn.substr(static_cast<std::size_t>(i), 1)) << i;
+    const std::string agree =
+        chosen[static_cast<std::size_t>(i)] == drawn[static_cast<std::size_t>(i)] ? ", shoda" : ", neshoda";
+    EXPECT_EQ(NodeName(win, ColumnHeaderNode(win, table, i)), std::to_string(i + 1));
+    EXPECT_EQ(NodeName(win, CellNode(win, table, 0, i)), chosen.substr(static_cast<std::size_t>(i), 1) + agree);
+    EXPECT_EQ(NodeName(win, CellNode(win, table, 1, i)), drawn.substr(static_cast<std::size_t>(i), 1) + agree);
   }
-  EXPECT_EQ(entries[3].role, AccessibleRole::Button);
-  EXPECT_EQ(AccessibleControl(win, entries[3]), &win.cmdOK);
+  EXPECT_EQ(Readings(win)[0], "Úspěšnost: 42%");
+  EXPECT_EQ(Readings(win)[1], "Správné odhady: 3");
+  EXPECT_EQ(win.Accessible()[static_cast<std::size_t>(NodeNamed(win, "OK"))].kind, NodeKind::Button);
+}
+
+// The whole game by the keyboard as a screen reader user plays it: where the
+// focus goes, and what is told besides.
+TEST(Accessible, FocusAndAnnouncementsThroughAGame) {
+  Game game;
+  quintarel::FrmMain& main = game.main();
+  Runtime& rt = game.runtime();
+  FakePlatform& platform = game.platform;
+  const auto focused = [](const Form& form) { return NodeName(form, form.FocusNode()); };
+  const auto key = [&](Form& form, Key k, int modifiers = 0) { rt.KeyPress(form, {k, modifiers}); };
+  // The window opens with the focus on the boxes, the first when none is chosen.
+  EXPECT_EQ(focused(main), "1");
+  EXPECT_FALSE(NodeStateOf(main, NodeNamed(main, "Kolo 2")).focusable);
+  key(main, Key::Tab);
+  EXPECT_EQ(focused(main), "Kolo 1");
+  key(main, Key::Tab);
+  EXPECT_EQ(focused(main), "1");
+  key(main, Key::Tab, keymod::Shift);
+  EXPECT_EQ(focused(main), "Kolo 1");
+  // Round 1 without a number: only the message box, the focus stays.
+  key(main, Key::Enter);
+  EXPECT_EQ(platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(focused(main), "Kolo 1");
+  EXPECT_TRUE(platform.announced.empty());
+  // Arrows on the boxes choose, round the group; the focus tells the choice.
+  key(main, Key::Tab);
+  key(main, Key::Left);
+  EXPECT_EQ(focused(main), "7");
+  EXPECT_EQ(main.lblNumber.Caption(), "7");
+  key(main, Key::Right);
+  key(main, Key::Right);
+  EXPECT_EQ(focused(main), "2");
+  EXPECT_EQ(main.lblNumber.Caption(), "2");
+  EXPECT_TRUE(platform.announced.empty());
+  // A digit typed elsewhere is told; Tab comes back to the chosen box.
+  key(main, Key::Tab);
+  key(main, Key::Digit3);
+  EXPECT_EQ(platform.announced, std::vector<std::string>{"frmMain: 3"});
+  key(main, Key::Tab);
+  EXPECT_EQ(focused(main), "3");
+  // A round tells its outcome and hands the focus to the next.
+  platform.announced.clear();
+  const std::string draws = "3514236";
+  for (int k = 1; k <= 7; ++k) {
+    game.random.QueueDigit(draws[static_cast<std::size_t>(k - 1)] - '0');
+    if (k == 1) key(main, Key::Tab);
+    key(main, k % 2 ? Key::Enter : Key::Space);
+    if (k < 7) {
+      EXPECT_EQ(focused(main), "Kolo " + std::to_string(k + 1));
+    }
+  }
+  EXPECT_EQ(platform.announced,
+            (std::vector<std::string>{
+                "frmMain: Kolo 1: padlo 3, zásah, úspěšnost 100%.", "frmMain: Kolo 2: padlo 5, minutí, úspěšnost 50%.",
+                "frmMain: Kolo 3: padlo 1, minutí, úspěšnost 33%.", "frmMain: Kolo 4: padlo 4, minutí, úspěšnost 25%.",
+                "frmMain: Kolo 5: padlo 2, minutí, úspěšnost 20%.", "frmMain: Kolo 6: padlo 3, zásah, úspěšnost 33%.",
+                "frmMain: Kolo 7: padlo 6, minutí, úspěšnost 28%.", "frmWin: Správné odhady: 2 ze 7, úspěšnost 28%."}));
+  // The evaluation window opens with the focus on OK; Tab reaches the table,
+  // whose cells the arrows walk, and comes back to OK.
+  quintarel::FrmWin& win = game.project.frmWin();
+  EXPECT_EQ(focused(win), "OK");
+  EXPECT_EQ(FocusFrame(win, platform.screen), std::nullopt);
+  key(win, Key::Tab);
+  EXPECT_EQ(focused(win), "3, shoda");
+  key(win, Key::Down);
+  key(win, Key::Right);
+  EXPECT_EQ(focused(win), "5, neshoda");
+  key(win, Key::Right);
+  EXPECT_EQ(NodeStateOf(win, win.FocusNode()).focused, true);
+  key(win, Key::Up);
+  key(win, Key::Up);
+  EXPECT_EQ(focused(win), "3, neshoda");
+  EXPECT_NE(FocusFrame(win, platform.screen), std::nullopt);
+  key(win, Key::Tab);
+  EXPECT_EQ(focused(win), "OK");
+  // A second activation tells nothing anew.
+  rt.Activated(main);
+  rt.Activated(win);
+  EXPECT_EQ(platform.announced.size(), 8u);
+}
+
+// A click focuses what it clicks; a screen reader's focus goes only where keys could.
+TEST(Accessible, ClicksAndScreenReadersMoveTheFocus) {
+  Game game;
+  quintarel::FrmMain& main = game.main();
+  game.Choose(5);
+  EXPECT_EQ(NodeName(main, main.FocusNode()), "5");
+  EXPECT_TRUE(game.platform.announced.empty());  // the focus reads the choice
+  game.runtime().Focus(main, NodeNamed(main, "Kolo 3"));
+  EXPECT_EQ(NodeName(main, main.FocusNode()), "5");
+  game.runtime().Focus(main, NodeNamed(main, "Kolo 1"));
+  EXPECT_EQ(NodeName(main, main.FocusNode()), "Kolo 1");
+  game.Play(1, 5);
+  EXPECT_EQ(NodeName(main, main.FocusNode()), "Kolo 2");
+  EXPECT_EQ(game.platform.announced, std::vector<std::string>{"frmMain: Kolo 1: padlo 5, zásah, úspěšnost 100%."});
 }

@@ -160,16 +160,34 @@ constexpr rt::ColourText kResults[] = {{kHitGreen, "zásah"}, {kMissRed, "minut�
 
 using R = rt::AccessibleRole;
 using V = rt::AccessibleValue;
-#define QUINTAREL_BOX(k) {.role = R::Button, .control = "lblNoSelect" #k, .label = "lblNoSelectNo" #k}
+// The focus goes round the boxes (one stop, the arrows choosing among them) and
+// the open round; a played round hands it on to the next. A choice tells the
+// number, a round its outcome in one sentence.
+constexpr rt::Spoken kChoiceSays[] = {{.valueOf = "lblNumber"}};
+#define QUINTAREL_BOX(k) \
+  {.role = R::Choice, .control = "lblNoSelect" #k, .label = "lblNoSelectNo" #k, .chosenBy = "lblNumber", \
+   .announce = kChoiceSays}
+#define QUINTAREL_SAYS(k)                                                                                   \
+  constexpr rt::Spoken kRound##k##Says[] = {{.text = "Kolo " #k ": padlo ", .valueOf = "lblNo" #k},         \
+                                            {.text = ", ", .valueOf = "lblScore" #k},                       \
+                                            {.text = ", úspěšnost ", .valueOf = "lblPercent"}, {.text = "."}};
 #define QUINTAREL_ROUND(k)                                                                                  \
-  {.role = R::Button, .control = "lblClick" #k, .name = "Kolo " #k},                                        \
+  {.role = R::Button, .control = "lblClick" #k, .name = "Kolo " #k, .tabIndex = k, .focusNextWhenDone = true, \
+   .announce = kRound##k##Says},                                                                            \
   {.control = "lblNo" #k, .name = "Tažené číslo kola " #k, .value = V::Caption},                            \
   {.control = "lblScore" #k, .name = "Výsledek kola " #k, .value = V::State, .states = kResults}
 
-// The controls a screen reader meets, in reading order.
-constexpr rt::AccessibleDesign kAccessible[] = {
+QUINTAREL_SAYS(1) QUINTAREL_SAYS(2) QUINTAREL_SAYS(3) QUINTAREL_SAYS(4) QUINTAREL_SAYS(5) QUINTAREL_SAYS(6)
+QUINTAREL_SAYS(7)
+
+constexpr rt::AccessibleDesign kBoxes[] = {
     QUINTAREL_BOX(1), QUINTAREL_BOX(2), QUINTAREL_BOX(3), QUINTAREL_BOX(4),
     QUINTAREL_BOX(5), QUINTAREL_BOX(6), QUINTAREL_BOX(7),
+};
+
+// The controls a screen reader meets, in reading order.
+constexpr rt::AccessibleDesign kAccessible[] = {
+    {.role = R::Group, .name = "Vyberte číslo", .members = kBoxes, .tabIndex = 0},
     {.control = "lblNumber", .label = "Label1", .value = V::Caption},
     QUINTAREL_ROUND(1), QUINTAREL_ROUND(2), QUINTAREL_ROUND(3), QUINTAREL_ROUND(4),
     QUINTAREL_ROUND(5), QUINTAREL_ROUND(6), QUINTAREL_ROUND(7),
@@ -178,6 +196,7 @@ constexpr rt::AccessibleDesign kAccessible[] = {
 
 #undef QUINTAREL_BOX
 #undef QUINTAREL_ROUND
+#undef QUINTAREL_SAYS
 // clang-format on
 
 rt::Control& Named(const rt::Form& form, const char* stem, int k) { return form.Ctl(stem + std::to_string(k)); }

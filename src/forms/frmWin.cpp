@@ -87,15 +87,25 @@ constexpr ControlDesign kControls[] = {
 // chosen and the drawn numbers.
 constexpr std::string_view kRowHeaders[] = {"lblVaseTipyText", "lblSpravneTipyText"};
 constexpr std::string_view kRows[] = {"lblVaseCislo", "lblSpravneCislo"};
-constexpr rt::AccessibleTable kRecord{.columnHeaders = "lblCisloText", .rowHeaders = kRowHeaders, .rows = kRows};
+// A column's mark is green where the guess and the draw agree.
+constexpr rt::ColourText kAgreement[] = {{kHitGreen, "shoda"}, {kMarkRed, "neshoda"}};
+constexpr rt::AccessibleTable kRecord{.columnHeaders = "lblCisloText",
+                                      .rowHeaders = kRowHeaders,
+                                      .rows = kRows,
+                                      .marks = "lblBarva",
+                                      .markStates = kAgreement};
+// Told when the window opens: the whole result in one sentence.
+constexpr rt::Spoken kSummary[] = {{.text = "Správné odhady: ", .valueOf = "lblSpravneOdhady"},
+                                   {.text = " ze 7, úspěšnost ", .valueOf = "lblUspesnost"},
+                                   {.text = "."}};
 
 using R = rt::AccessibleRole;
 using V = rt::AccessibleValue;
 constexpr rt::AccessibleDesign kAccessible[] = {
     {.control = "lblUspesnost", .label = "lblUspesnostText", .value = V::Caption},
     {.control = "lblSpravneOdhady", .label = "lblSpravneText", .value = V::Caption},
-    {.role = R::Table, .name = "Kola", .table = &kRecord},
-    {.role = R::Button, .control = "cmdOK"},
+    {.role = R::Table, .name = "Kola", .table = &kRecord, .tabIndex = 1},
+    {.role = R::Button, .control = "cmdOK", .tabIndex = 0},
 };
 
 #undef QUINTAREL_MARK
@@ -120,6 +130,7 @@ const rt::FormDesign kFrmWinDesign{
     .clientHeight = 2265,
     .controls = kControls,
     .accessible = kAccessible,
+    .announceOnOpen = kSummary,
 };
 
 FrmWin::FrmWin(rt::Runtime& runtime)

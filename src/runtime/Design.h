@@ -62,6 +62,8 @@ struct ControlDesign {
 // How assistive technology (a screen reader) meets a control.
 enum class AccessibleRole {
   Button,  // pressable: a press clicks the control
+  Choice,  // one of a group's choices: a press chooses it; the chosen one is checked
+  Group,   // named group of choices, its members
   Text,    // shows a value: a number, a rate or a result
   Table,   // rows of control arrays, one member per column
 };
@@ -79,11 +81,22 @@ struct AccessibleTable {
   std::string_view columnHeaders = {};                // control array: member i names column i
   std::span<const std::string_view> rowHeaders = {};  // the labels naming the rows
   std::span<const std::string_view> rows = {};        // control arrays: member i is the cell of column i
+  // Control array whose member i's back colour says what column i's cells
+  // mean together (whether they agree), as the cells read it after their text.
+  std::string_view marks = {};
+  std::span<const ColourText> markStates = {};
+};
+
+// A piece of what is told to a screen reader user: a text, or what the entry of
+// a control reads as its value now.
+struct Spoken {
+  std::string_view text = {};
+  std::string_view valueOf = {};
 };
 
 struct AccessibleDesign {
   AccessibleRole role = AccessibleRole::Text;
-  std::string_view control = {};  // the control it stands for; a table has none
+  std::string_view control = {};  // the control it stands for; a table and a group have none
   // Its name: this text, or else the caption of the label control, or else
   // the control's own caption.
   std::string_view name = {};
@@ -91,6 +104,15 @@ struct AccessibleDesign {
   AccessibleValue value = AccessibleValue::None;
   std::span<const ColourText> states = {};  // for AccessibleValue::State; other colours read as ""
   const AccessibleTable* table = nullptr;
+  std::span<const AccessibleDesign> members = {};  // a group's choices
+  std::string_view chosenBy = {};                  // a choice: checked while this control's caption is its name
+  // Place in the keyboard's Tab order, lowest first; -1 takes no focus. A group
+  // or table is one stop, its members reached by the arrow keys.
+  int tabIndex = -1;
+  // After a press that disables it, the focus moves on to the next stop.
+  bool focusNextWhenDone = false;
+  // Told after a press that changed what it says.
+  std::span<const Spoken> announce = {};
 };
 
 struct FormDesign {
@@ -109,6 +131,8 @@ struct FormDesign {
   // The window's keys, and its controls as a screen reader meets them.
   std::span<const KeyBinding> keys = {};
   std::span<const AccessibleDesign> accessible = {};
+  // Told when the window first becomes active, after its Activate handler.
+  std::span<const Spoken> announceOnOpen = {};
 };
 
 }  // namespace rt

@@ -23,6 +23,7 @@ Form::Form(Runtime& runtime, const FormDesign& design) : runtime_(runtime), desi
   }
   for (const auto& [name, array] : arrays_)
     for (int i = 0; i < array.Count(); ++i) (void)array.Item(i);  // no gaps in an array
+  accessible_ = BuildAccessibleTree(*this);
 }
 
 Form::~Form() = default;

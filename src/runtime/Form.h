@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/AccessibleTree.h"
 #include "runtime/Control.h"
 #include "runtime/Design.h"
 
@@ -68,6 +69,15 @@ class Form {
 
   void ControlChanged(const Control& control);
 
+  // The window's objects as assistive technology meets them.
+  const std::vector<AccessibleNode>& Accessible() const { return accessible_; }
+  // The node holding the keyboard focus within the window, or -1.
+  int FocusNode() const { return focusNode_; }
+  void SetFocusNode(int node) { focusNode_ = node; }
+  // Whether the window has been active once.
+  bool Opened() const { return opened_; }
+  void MarkOpened() { opened_ = true; }
+
  private:
   Runtime& runtime_;
   const FormDesign& design_;
@@ -75,6 +85,9 @@ class Form {
   std::map<std::string, ControlArray, std::less<>> arrays_;
   std::map<std::pair<std::string, Event>, Handler, std::less<>> handlers_;
   bool visible_ = false;
+  std::vector<AccessibleNode> accessible_;
+  int focusNode_ = -1;
+  bool opened_ = false;
 };
 
 }  // namespace rt

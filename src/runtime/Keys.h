@@ -6,8 +6,9 @@ namespace rt {
 
 // The keys the program's windows answer, whatever keyboard and platform they
 // come from: a backend turns its own key events into these. The digits stand
-// for the top row and the keypad alike, Enter for both Enter keys.
-enum class Key { Digit1 = 1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Enter, Space };
+// for the top row and the keypad alike, Enter for both Enter keys. Tab (with
+// Shift: backwards) and the arrows move the keyboard focus.
+enum class Key { Digit1 = 1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Enter, Space, Tab, Left, Right, Up, Down };
 
 // Modifier keys held with a key.
 namespace keymod {

@@ -48,6 +48,10 @@ class Platform {
   virtual void ShowForm(Form& form) = 0;
   // A property of the control (or of the form, when control is null) changed.
   virtual void Changed(Form& form, const Control* control) = 0;
+  // The keyboard focus moved within the form's window, to form.FocusNode().
+  virtual void FocusChanged(Form& form) = 0;
+  // Tells a screen reader user this now, without moving the focus.
+  virtual void Announce(Form& form, std::string_view text) = 0;
   // End: leave the event loop; the process exits 0.
   virtual void Quit() = 0;
 };

@@ -1,5 +1,6 @@
 #include "runtime/Runtime.h"
 
+#include "runtime/Accessible.h"
 #include "runtime/Errors.h"
 #include "runtime/Geometry.h"
 
@@ -91,12 +92,13 @@ void Runtime::Load(Form& form) {
   Raise(form, nullptr, Event::Load, args);
 }
 
-void Runtime::Guarded(const std::function<void()>& code) {
+void Runtime::Guarded(const std::function<void()>& code, const std::function<void()>& after) {
   if (ended_) return;
   // Code run from inside a handler (a form loaded by its first reference) lets
   // errors and End travel on to that handler: the program stops there.
   if (depth_ > 0) {
     code();
+    if (after) after();
     return;
   }
   ++depth_;
@@ -111,6 +113,7 @@ void Runtime::Guarded(const std::function<void()>& code) {
     Stop();
   }
   --depth_;
+  if (after && !ended_) after();
   DeliverPending();
 }
 
@@ -134,8 +137,58 @@ void Runtime::DeliverPending() {
     Form* form = pendingActivate_.front();
     pendingActivate_.pop_front();
     EventArgs args;
-    Raise(*form, nullptr, Event::Activate, args);
+    const Handler* handler = form->HandlerFor(nullptr, Event::Activate);
+    Guarded(
+        [&] {
+          if (handler) (*handler)(args);
+        },
+        [this, form] {
+          // A window opens with the focus on its first stop, and its first
+          // activation tells what it is for once its handler has set it up.
+          if (form->FocusNode() < 0) MoveFocus(*form, NextStop(*form, -1, false));
+          if (form->Opened()) return;
+          form->MarkOpened();
+          if (const std::string text = SpokenText(*form, form->Design().announceOnOpen); !text.empty())
+            platform_.Announce(*form, text);
+        });
   }
+}
+
+void Runtime::MoveFocus(Form& form, int node) {
+  if (node == form.FocusNode()) return;
+  form.SetFocusNode(node);
+  platform_.FocusChanged(form);
+}
+
+void Runtime::Focus(Form& form, int node) {
+  if (ended_ || Busy() || node < 0 || !NodeStateOf(form, node).focusable) return;
+  MoveFocus(form, node);
+}
+
+void Runtime::Press(Form& form, Control& control, bool focusIt) {
+  const int node = NodeOf(form, control);
+  const AccessibleDesign* entry = node >= 0 ? form.Accessible()[static_cast<std::size_t>(node)].entry : nullptr;
+  // A control clicked by the mouse or pressed by a screen reader takes the
+  // focus, as does a choice chosen while the focus is among its group's.
+  const int focus = form.FocusNode();
+  const bool inGroup = focus >= 0 && node >= 0 && form.Accessible()[static_cast<std::size_t>(focus)].parent >= 0 &&
+                       form.Accessible()[static_cast<std::size_t>(focus)].parent ==
+                           form.Accessible()[static_cast<std::size_t>(node)].parent;
+  if (node >= 0 && (focusIt || inGroup) && NodeStateOf(form, node).focusable) MoveFocus(form, node);
+  const std::string before = entry ? SpokenText(form, entry->announce) : std::string();
+  const Handler* handler = form.HandlerFor(&control, Event::Click);
+  if (!handler) return;
+  EventArgs args;
+  Guarded([&] { (*handler)(args); },
+          [&] {
+            // Focus that the click left on a control that takes none moves on.
+            const int now = form.FocusNode();
+            if (now >= 0 && !NodeStateOf(form, now).focusable) MoveFocus(form, NextStop(form, now, false));
+            if (!entry) return;
+            // What the focus reads now is not told twice.
+            const std::string after = SpokenText(form, entry->announce);
+            if (after != before && !after.empty() && form.FocusNode() != node) platform_.Announce(form, after);
+          });
 }
 
 void Runtime::MouseDown(Form& form, PixelPoint client) {
@@ -148,24 +201,43 @@ void Runtime::MouseUp(Form& form, PixelPoint client) {
   pressed_ = nullptr;
   if (ended_ || Busy() || !pressed) return;
   if (HitTest(form, client, Metrics()) != pressed) return;
-  EventArgs args;
-  Raise(form, pressed, Event::Click, args);
+  Press(form, *pressed, true);
 }
 
 void Runtime::Click(Control& control) {
   if (ended_ || Busy() || !control.Enabled() || !control.Visible()) return;
-  EventArgs args;
-  Raise(control.Parent(), &control, Event::Click, args);
+  Press(control.Parent(), control, true);
 }
 
 void Runtime::KeyPress(Form& form, const KeyStroke& stroke) {
-  if (ended_ || Busy() || stroke.repeat) return;
+  if (ended_ || Busy()) return;
   if ((stroke.modifiers & (keymod::Control | keymod::Alt | keymod::System)) != 0) return;
+  // A held Tab or arrow goes on moving, as everywhere; a held digit or Enter
+  // plays nothing more.
+  switch (stroke.key) {
+    case Key::Tab:
+      MoveFocus(form, NextStop(form, form.FocusNode(), (stroke.modifiers & keymod::Shift) != 0));
+      return;
+    case Key::Left:
+    case Key::Right:
+    case Key::Up:
+    case Key::Down: {
+      const int target = ArrowTarget(form, form.FocusNode(), stroke.key);
+      if (target < 0) return;
+      MoveFocus(form, target);
+      const AccessibleNode& node = form.Accessible()[static_cast<std::size_t>(target)];
+      if (node.kind == NodeKind::Choice && node.control) Press(form, *node.control, true);
+      return;
+    }
+    default:
+      break;
+  }
+  if (stroke.repeat) return;
   for (const KeyBinding& binding : form.Design().keys) {
     if (binding.key != stroke.key) continue;
     Control& control = form.Ctl(binding.control);
     if (!control.Enabled() || !control.Visible()) continue;
-    Click(control);
+    Press(form, control, false);
     return;
   }
 }

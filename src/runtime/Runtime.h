@@ -62,10 +62,13 @@ class Runtime {
   // A command button pressed by mouse or keyboard, or a control pressed through
   // assistive technology.
   void Click(Control& control);
-  // A key pressed on the form's window: it clicks the control the form's design
-  // binds to it. Keys held with Control, Alt or the system key, and the
-  // repeats of a held key, are no clicks.
+  // A key pressed on the form's window: Tab and the arrows move the focus (an
+  // arrow onto a choice chooses it); any other key clicks the control the
+  // form's design binds to it. Keys held with Control, Alt or the system key,
+  // and the repeats of a held key, do nothing.
   void KeyPress(Form& form, const KeyStroke& stroke);
+  // Assistive technology moved the focus to a node of the form's tree.
+  void Focus(Form& form, int node);
   // A window of the program became the active window.
   void Activated(Form& form);
   // The window is asked to close.
@@ -83,7 +86,11 @@ class Runtime {
 
  private:
   void Raise(Form& form, const Control* control, Event event, EventArgs& args);
-  void Guarded(const std::function<void()>& code);
+  // A click of the control, then what follows it for the keyboard focus and a
+  // screen reader, before the Activate events it caused.
+  void Press(Form& form, Control& control, bool focusIt);
+  void MoveFocus(Form& form, int node);
+  void Guarded(const std::function<void()>& code, const std::function<void()>& after = {});
   void MakeActive(Form& form);
   void DeliverPending();
   void Stop();

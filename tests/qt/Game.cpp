@@ -22,6 +22,8 @@ class Layout::NoPlatform : public rt::Platform {
   rt::PixelRect OuterRect(const rt::Form&) const override { return {}; }
   void ShowForm(rt::Form&) override {}
   void Changed(rt::Form&, const rt::Control*) override {}
+  void FocusChanged(rt::Form&) override {}
+  void Announce(rt::Form&, std::string_view) override {}
   void Quit() override {}
 
  private:

@@ -4,7 +4,6 @@
 #include <QAccessibleWidget>
 #include <QTimer>
 #include <QWindow>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,76 +18,117 @@ namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// What the controls' accessible objects have in common: no children, no focus,
-// a place on the screen. The window is their parent.
-class Leaf : public QAccessibleInterface {
+QAccessible::Role RoleOf(rt::NodeKind kind) {
+  switch (kind) {
+    case rt::NodeKind::Group:
+      return QAccessible::Grouping;
+    case rt::NodeKind::Choice:
+      return QAccessible::RadioButton;
+    case rt::NodeKind::Button:
+      return QAccessible::Button;
+    case rt::NodeKind::Table:
+      return QAccessible::Table;
+    case rt::NodeKind::ColumnHeader:
+      return QAccessible::ColumnHeader;
+    case rt::NodeKind::RowHeader:
+      return QAccessible::RowHeader;
+    case rt::NodeKind::Cell:
+      return QAccessible::Cell;
+    case rt::NodeKind::Text:
+      break;
+  }
+  return QAccessible::StaticText;
+}
+
+class WindowAccessible;
+
+// One object of the form's accessible tree, as the core describes it. A text
+// reads as its name and value together (a review of the window reads the text
+// interface, "where am I" the name); a table and its cells answer as a table,
+// with their headers.
+class NodeAccessible : public QAccessibleInterface,
+                       public QAccessibleActionInterface,
+                       public QAccessibleTextInterface,
+                       public QAccessibleTableInterface,
+                       public QAccessibleTableCellInterface {
  public:
-  explicit Leaf(QAccessibleInterface* parent, FormWindow& window) : parent_(parent), window_(window) {}
+  NodeAccessible(WindowAccessible& root, FormWindow& window, int node)
+      : root_(root),
+        window_(window),
+        node_(node),
+        kind_(window.Form().Accessible()[static_cast<std::size_t>(node)].kind) {}
+
+  int Node() const { return node_; }
+  std::string Reading() const { return rt::NodeReading(window_.Form(), node_); }
+  rt::NodeState State() const { return rt::NodeStateOf(window_.Form(), node_); }
 
   bool isValid() const override { return true; }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return window_.windowHandle(); }
-  QAccessibleInterface* parent() const override { return parent_; }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  void setText(QAccessible::Text, const QString&) override {}
-
- protected:
-  QAccessibleInterface* parent_;
-  FormWindow& window_;
-};
-
-// A control that the design exposes: a button to press, or a text with a value
-// (its text interface reads the value, read-only).
-class ControlAccessible : public Leaf, public QAccessibleActionInterface, public QAccessibleTextInterface {
- public:
-  ControlAccessible(QAccessibleInterface* parent, FormWindow& window, const rt::AccessibleDesign& entry)
-      : Leaf(parent, window), entry_(entry), control_(*rt::AccessibleControl(window.Form(), entry)) {}
-
-  std::string Name() const { return rt::AccessibleName(window_.Form(), entry_); }
-  std::string Value() const { return rt::AccessibleValueText(window_.Form(), entry_); }
-  bool Enabled() const { return control_.Enabled(); }
-
+  QAccessibleInterface* parent() const override;
+  QAccessibleInterface* child(int index) const override;
+  int childCount() const override { return static_cast<int>(Tree().children.size()); }
+  int indexOfChild(const QAccessibleInterface* child) const override;
+  QAccessibleInterface* childAt(int x, int y) const override {
+    for (int i = 0; i < childCount(); ++i)
+      if (QAccessibleInterface* c = child(i); c && c->rect().contains(x, y)) return c;
+    return nullptr;
+  }
   QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Name) return Text(Name());
-    if (t == QAccessible::Value || t == QAccessible::Description) return Text(Value());
+    if (t == QAccessible::Name) return Text(kind_ == rt::NodeKind::Text ? Reading() : Name());
+    if (t == QAccessible::Value && kind_ == rt::NodeKind::Text) return Text(rt::NodeValue(window_.Form(), node_));
     return {};
   }
-  QRect rect() const override { return window_.ScreenRect(control_); }
-  QAccessible::Role role() const override {
-    return entry_.role == rt::AccessibleRole::Button ? QAccessible::Button : QAccessible::StaticText;
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    const rt::PixelRect r = rt::NodeRect(window_.Form(), node_, window_.Platform().Screen());
+    return window_.ScreenRect(r);
   }
+  QAccessible::Role role() const override { return RoleOf(kind_); }
   QAccessible::State state() const override {
+    const rt::NodeState s = State();
     QAccessible::State state;
-    state.disabled = !control_.Enabled();
-    state.invisible = !control_.Visible();
-    state.readOnly = entry_.role != rt::AccessibleRole::Button;
+    state.disabled = !s.enabled;
+    state.invisible = !s.visible;
+    state.focusable = s.focusable;
+    state.focused = s.focused && window_.isActiveWindow();
+    state.checkable = s.checkable;
+    state.checked = s.checked;
+    state.readOnly = !s.pressable;
     return state;
   }
   void* interface_cast(QAccessible::InterfaceType type) override {
-    if (type == QAccessible::ActionInterface && entry_.role == rt::AccessibleRole::Button)
-      return static_cast<QAccessibleActionInterface*>(this);
-    if (type == QAccessible::TextInterface && entry_.value != rt::AccessibleValue::None)
+    const rt::NodeState s = State();
+    if (type == QAccessible::ActionInterface && s.pressable) return static_cast<QAccessibleActionInterface*>(this);
+    if (type == QAccessible::TextInterface && kind_ == rt::NodeKind::Text)
       return static_cast<QAccessibleTextInterface*>(this);
+    if (type == QAccessible::TableInterface && kind_ == rt::NodeKind::Table)
+      return static_cast<QAccessibleTableInterface*>(this);
+    if (type == QAccessible::TableCellInterface && kind_ == rt::NodeKind::Cell)
+      return static_cast<QAccessibleTableCellInterface*>(this);
     return nullptr;
   }
 
   // Press: a click, delivered from the event loop as a mouse click is, so that
-  // the caller gets its answer even when the click opens a message box.
-  QStringList actionNames() const override { return {pressAction()}; }
+  // the caller gets its answer even when the click opens a message box. Focus:
+  // the runtime moves it.
+  QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
   void doAction(const QString& action) override {
-    if (action != pressAction()) return;
-    rt::Control* control = &control_;
     rt::Runtime* runtime = &window_.Platform().Runtime();
-    QTimer::singleShot(0, &window_, [runtime, control] { runtime->Click(*control); });
+    rt::Form* form = &window_.Form();
+    const int node = node_;
+    if (action == pressAction()) {
+      rt::Control* control = Tree().control;
+      QTimer::singleShot(0, &window_, [runtime, control] { runtime->Click(*control); });
+    } else if (action == setFocusAction()) {
+      QTimer::singleShot(0, &window_, [runtime, form, node] { runtime->Focus(*form, node); });
+    }
   }
   QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
-  // The value as read-only text.
-  QString text(int start, int end) const override { return Text(Value()).mid(start, end - start); }
-  int characterCount() const override { return static_cast<int>(Text(Value()).size()); }
+  // A text's reading, read-only.
+  QString text(int start, int end) const override { return Text(Reading()).mid(start, end - start); }
+  int characterCount() const override { return static_cast<int>(Text(Reading()).size()); }
   void selection(int, int* start, int* end) const override { *start = *end = 0; }
   int selectionCount() const override { return 0; }
   void addSelection(int, int) override {}
@@ -105,116 +145,26 @@ class ControlAccessible : public Leaf, public QAccessibleActionInterface, public
     return {};
   }
 
- private:
-  const rt::AccessibleDesign& entry_;
-  rt::Control& control_;
-};
-
-class TableAccessible;
-
-class CellAccessible : public Leaf, public QAccessibleTableCellInterface {
- public:
-  CellAccessible(TableAccessible& table, FormWindow& window, const rt::Control& control, int row, int column);
-
-  QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Name ? Text(control_.Caption()) : QString();
-  }
-  QRect rect() const override { return window_.ScreenRect(control_); }
-  QAccessible::Role role() const override { return QAccessible::Cell; }
-  QAccessible::State state() const override {
-    QAccessible::State state;
-    state.readOnly = true;
-    return state;
-  }
-  void* interface_cast(QAccessible::InterfaceType type) override {
-    return type == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
-  }
-
-  bool isSelected() const override { return false; }
-  QList<QAccessibleInterface*> columnHeaderCells() const override { return {}; }
-  QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
-  int columnIndex() const override { return column_; }
-  int rowIndex() const override { return row_; }
-  int columnExtent() const override { return 1; }
-  int rowExtent() const override { return 1; }
-  QAccessibleInterface* table() const override { return parent_; }
-
- private:
-  const rt::Control& control_;
-  int row_, column_;
-};
-
-// A table of control arrays: each row an array, each column one member of each.
-class TableAccessible : public QAccessibleInterface, public QAccessibleTableInterface {
- public:
-  TableAccessible(QAccessibleInterface* parent, FormWindow& window, const rt::AccessibleDesign& entry)
-      : parent_(parent), window_(window), entry_(entry), table_(*entry.table) {
-    const rt::Form& form = window.Form();
-    for (int row = 0; row < rt::TableRows(table_); ++row)
-      for (int column = 0; column < rt::TableColumns(form, table_); ++column) {
-        cells_.push_back(new CellAccessible(*this, window, rt::TableCell(form, table_, row, column), row, column));
-        QAccessible::registerAccessibleInterface(cells_.back());
-      }
-  }
-  ~TableAccessible() override {
-    for (CellAccessible* cell : cells_) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cell));
-  }
-  TableAccessible(const TableAccessible&) = delete;
-  TableAccessible& operator=(const TableAccessible&) = delete;
-
-  bool isValid() const override { return true; }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return window_.windowHandle(); }
-  QAccessibleInterface* parent() const override { return parent_; }
-  QAccessibleInterface* child(int index) const override {
-    return index >= 0 && index < childCount() ? cells_[static_cast<std::size_t>(index)] : nullptr;
-  }
-  int childCount() const override { return static_cast<int>(cells_.size()); }
-  int indexOfChild(const QAccessibleInterface* child) const override {
-    for (std::size_t i = 0; i < cells_.size(); ++i)
-      if (cells_[i] == child) return static_cast<int>(i);
-    return -1;
-  }
-  QAccessibleInterface* childAt(int x, int y) const override {
-    for (CellAccessible* cell : cells_)
-      if (cell->rect().contains(x, y)) return cell;
-    return nullptr;
-  }
-  QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Name ? Text(rt::AccessibleName(window_.Form(), entry_)) : QString();
-  }
-  void setText(QAccessible::Text, const QString&) override {}
-  QRect rect() const override {
-    QRect united;
-    for (CellAccessible* cell : cells_) united = united.united(cell->rect());
-    return united;
-  }
-  QAccessible::Role role() const override { return QAccessible::Table; }
-  QAccessible::State state() const override {
-    QAccessible::State state;
-    state.readOnly = true;
-    return state;
-  }
-  void* interface_cast(QAccessible::InterfaceType type) override {
-    return type == QAccessible::TableInterface ? static_cast<QAccessibleTableInterface*>(this) : nullptr;
-  }
-
+  // A table.
   QAccessibleInterface* caption() const override { return nullptr; }
   QAccessibleInterface* summary() const override { return nullptr; }
   QAccessibleInterface* cellAt(int row, int column) const override {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return nullptr;
-    return cells_[static_cast<std::size_t>(row * columnCount() + column)];
+    return Of(rt::CellNode(window_.Form(), node_, row, column));
   }
   int selectedCellCount() const override { return 0; }
   QList<QAccessibleInterface*> selectedCells() const override { return {}; }
   QString columnDescription(int column) const override {
-    return Text(rt::TableColumnName(window_.Form(), table_, column));
+    const int header = rt::ColumnHeaderNode(window_.Form(), node_, column);
+    return header < 0 ? QString() : Text(rt::NodeName(window_.Form(), header));
   }
-  QString rowDescription(int row) const override { return Text(rt::TableRowName(window_.Form(), table_, row)); }
+  QString rowDescription(int row) const override {
+    const int header = rt::RowHeaderNode(window_.Form(), node_, row);
+    return header < 0 ? QString() : Text(rt::NodeName(window_.Form(), header));
+  }
   int selectedColumnCount() const override { return 0; }
   int selectedRowCount() const override { return 0; }
-  int columnCount() const override { return rt::TableColumns(window_.Form(), table_); }
-  int rowCount() const override { return rt::TableRows(table_); }
+  int columnCount() const override { return rt::TableColumnCount(window_.Form(), node_); }
+  int rowCount() const override { return rt::TableRowCount(window_.Form(), node_); }
   QList<int> selectedColumns() const override { return {}; }
   QList<int> selectedRows() const override { return {}; }
   bool isColumnSelected(int) const override { return false; }
@@ -225,60 +175,102 @@ class TableAccessible : public QAccessibleInterface, public QAccessibleTableInte
   bool unselectColumn(int) override { return false; }
   void modelChange(QAccessibleTableModelChangeEvent*) override {}
 
-  // What the cells read now, to tell what the program changed.
-  std::vector<std::string> Captions() const {
-    std::vector<std::string> captions;
-    for (CellAccessible* cell : cells_) captions.push_back(cell->text(QAccessible::Name).toStdString());
-    return captions;
+  // A cell, with its headers as objects of their own.
+  bool isSelected() const override { return false; }
+  QList<QAccessibleInterface*> columnHeaderCells() const override {
+    return Listed(rt::ColumnHeaderNode(window_.Form(), Tree().parent, Tree().column));
   }
-  CellAccessible* Cell(std::size_t index) const { return cells_[index]; }
+  QList<QAccessibleInterface*> rowHeaderCells() const override {
+    return Listed(rt::RowHeaderNode(window_.Form(), Tree().parent, Tree().row));
+  }
+  int columnIndex() const override { return Tree().column; }
+  int rowIndex() const override { return Tree().row; }
+  int columnExtent() const override { return 1; }
+  int rowExtent() const override { return 1; }
+  QAccessibleInterface* table() const override { return Of(Tree().parent); }
+
+ private:
+  const rt::AccessibleNode& Tree() const { return window_.Form().Accessible()[static_cast<std::size_t>(node_)]; }
+  std::string Name() const { return rt::NodeName(window_.Form(), node_); }
+  QAccessibleInterface* Of(int node) const;
+  QList<QAccessibleInterface*> Listed(int node) const {
+    QAccessibleInterface* iface = Of(node);
+    return iface ? QList<QAccessibleInterface*>{iface} : QList<QAccessibleInterface*>{};
+  }
+
+  WindowAccessible& root_;
+  FormWindow& window_;
+  int node_;
+  rt::NodeKind kind_;
+};
+
+// Where the window tells what the runtime announces: a notification whose name
+// is the last announcement, shown anew for each.
+class NotificationAccessible : public QAccessibleInterface {
+ public:
+  NotificationAccessible(QAccessibleInterface* parent, FormWindow& window) : parent_(parent), window_(window) {}
+
+  void Say(const QString& text) { text_ = text; }
+
+  bool isValid() const override { return true; }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return window_.windowHandle(); }
+  QAccessibleInterface* parent() const override { return parent_; }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override { return t == QAccessible::Name ? text_ : QString(); }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override { return {}; }
+  QAccessible::Role role() const override { return QAccessible::Notification; }
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    state.readOnly = true;
+    state.invisible = text_.isEmpty();
+    return state;
+  }
 
  private:
   QAccessibleInterface* parent_;
   FormWindow& window_;
-  const rt::AccessibleDesign& entry_;
-  const rt::AccessibleTable& table_;
-  std::vector<CellAccessible*> cells_;
+  QString text_;
 };
 
-CellAccessible::CellAccessible(TableAccessible& table, FormWindow& window, const rt::Control& control, int row,
-                               int column)
-    : Leaf(&table, window), control_(control), row_(row), column_(column) {}
-
-// A form's window: its children are the controls its design exposes, in the
-// design's order; a control that is a real widget (a command button) is that
-// widget's own accessible object.
+// A form's window: its children are the tree's top objects in reading order,
+// then the notification. A node that is a real widget (a command button) is
+// that widget's own accessible object.
 class WindowAccessible : public QAccessibleWidget {
  public:
-  explicit WindowAccessible(FormWindow& window) : QAccessibleWidget(&window, QAccessible::Window), window_(window) {
-    for (const rt::AccessibleDesign& entry : window.Form().Design().accessible) {
-      Child child{&entry};
-      if (entry.table) {
-        child.table = new TableAccessible(this, window, entry);
-        child.own = child.table;
-      } else if (QWidget* widget = window.HostedWidget(*rt::AccessibleControl(window.Form(), entry))) {
-        child.widget = widget;
-      } else {
-        child.control = new ControlAccessible(this, window, entry);
-        child.own = child.control;
-      }
-      if (child.own) QAccessible::registerAccessibleInterface(child.own);
-      children_.push_back(child);
+  explicit WindowAccessible(FormWindow& window)
+      : QAccessibleWidget(&window, QAccessible::Window), window_(window), top_(rt::TopNodes(window.Form())) {
+    const auto& tree = window.Form().Accessible();
+    for (std::size_t node = 0; node < tree.size(); ++node) {
+      QWidget* widget = tree[node].control ? window.HostedWidget(*tree[node].control) : nullptr;
+      NodeAccessible* own = widget ? nullptr : new NodeAccessible(*this, window, static_cast<int>(node));
+      if (own) QAccessible::registerAccessibleInterface(own);
+      nodes_.push_back({own, widget});
     }
+    notification_ = new NotificationAccessible(this, window);
+    QAccessible::registerAccessibleInterface(notification_);
     Remember();
   }
   ~WindowAccessible() override {
-    for (const Child& child : children_)
-      if (child.own) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(child.own));
+    for (const Slot& slot : nodes_)
+      if (slot.own) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(slot.own));
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(notification_));
   }
   WindowAccessible(const WindowAccessible&) = delete;
   WindowAccessible& operator=(const WindowAccessible&) = delete;
 
-  int childCount() const override { return static_cast<int>(children_.size()); }
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? Text(rt::AccessibleTitle(window_.Form())) : QAccessibleWidget::text(t);
+  }
+  int childCount() const override { return static_cast<int>(top_.size()) + 1; }
   QAccessibleInterface* child(int index) const override {
-    if (index < 0 || index >= childCount()) return nullptr;
-    const Child& c = children_[static_cast<std::size_t>(index)];
-    return c.widget ? QAccessible::queryAccessibleInterface(c.widget) : c.own;
+    if (index == static_cast<int>(top_.size())) return notification_;
+    if (index < 0 || index > static_cast<int>(top_.size())) return nullptr;
+    return Of(top_[static_cast<std::size_t>(index)]);
   }
   int indexOfChild(const QAccessibleInterface* iface) const override {
     for (int i = 0; i < childCount(); ++i)
@@ -291,58 +283,71 @@ class WindowAccessible : public QAccessibleWidget {
     return nullptr;
   }
 
-  // Sends an event for every name, value, state and cell that reads otherwise
-  // than when last told.
+  QAccessibleInterface* Of(int node) const {
+    if (node < 0 || node >= static_cast<int>(nodes_.size())) return nullptr;
+    const Slot& slot = nodes_[static_cast<std::size_t>(node)];
+    return slot.widget ? QAccessible::queryAccessibleInterface(slot.widget) : slot.own;
+  }
+
+  // Sends an event for every name, text and state that reads otherwise than
+  // when last told.
   void Notify() {
-    for (std::size_t i = 0; i < children_.size(); ++i) {
-      const Child& c = children_[i];
-      const Seen before = seen_[i];
-      if (c.control) {
-        const Seen now = SeenOf(c);
-        if (now.name != before.name) Send(c.control, QAccessible::NameChanged);
-        if (now.value != before.value) {
-          QAccessibleTextUpdateEvent update(c.control, 0, Text(before.value), Text(now.value));
+    for (std::size_t node = 0; node < nodes_.size(); ++node) {
+      NodeAccessible* own = nodes_[node].own;
+      if (!own) continue;
+      const Seen before = seen_[node];
+      const Seen now = SeenOf(*own);
+      if (now.reading != before.reading) {
+        Send(own, QAccessible::NameChanged);
+        if (own->interface_cast(QAccessible::TextInterface)) {
+          QAccessibleTextUpdateEvent update(own, 0, Text(before.reading), Text(now.reading));
           QAccessible::updateAccessibility(&update);
-          Send(c.control, QAccessible::DescriptionChanged);
         }
-        if (now.enabled != before.enabled) {
-          QAccessible::State changed;
-          changed.disabled = true;
-          QAccessibleStateChangeEvent event(c.control, changed);
-          QAccessible::updateAccessibility(&event);
-        }
-      } else if (c.table) {
-        const std::vector<std::string> now = c.table->Captions();
-        for (std::size_t k = 0; k < now.size() && k < before.cells.size(); ++k)
-          if (now[k] != before.cells[k]) Send(c.table->Cell(k), QAccessible::NameChanged);
+      }
+      QAccessible::State changed;
+      changed.disabled = now.state.enabled != before.state.enabled;
+      changed.checked = now.state.checked != before.state.checked;
+      changed.focusable = now.state.focusable != before.state.focusable;
+      if (changed.disabled || changed.checked || changed.focusable) {
+        QAccessibleStateChangeEvent event(own, changed);
+        QAccessible::updateAccessibility(&event);
       }
     }
     Remember();
   }
 
+  void FocusMoved() {
+    Notify();
+    const int node = window_.Form().FocusNode();
+    if (NodeAccessible* own = node >= 0 ? nodes_[static_cast<std::size_t>(node)].own : nullptr) {
+      QAccessibleEvent event(own, QAccessible::Focus);
+      QAccessible::updateAccessibility(&event);
+    }
+  }
+
+  void Announce(const QString& text) {
+    Notify();
+    notification_->Say(text);
+    QAccessibleEvent name(notification_, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&name);
+    QAccessibleEvent show(notification_, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&show);
+  }
+
  private:
-  struct Child {
-    const rt::AccessibleDesign* entry = nullptr;
-    QAccessibleInterface* own = nullptr;  // created here, registered with Qt
-    ControlAccessible* control = nullptr;
-    TableAccessible* table = nullptr;
+  struct Slot {
+    NodeAccessible* own = nullptr;  // created here, registered with Qt
     QWidget* widget = nullptr;
   };
   struct Seen {
-    std::string name, value;
-    bool enabled = true;
-    std::vector<std::string> cells;
+    std::string reading;
+    rt::NodeState state;
   };
 
-  static Seen SeenOf(const Child& c) {
-    Seen seen;
-    if (c.control) seen = {c.control->Name(), c.control->Value(), c.control->Enabled(), {}};
-    if (c.table) seen.cells = c.table->Captions();
-    return seen;
-  }
+  static Seen SeenOf(const NodeAccessible& node) { return {node.Reading(), node.State()}; }
   void Remember() {
     seen_.clear();
-    for (const Child& c : children_) seen_.push_back(SeenOf(c));
+    for (const Slot& slot : nodes_) seen_.push_back(slot.own ? SeenOf(*slot.own) : Seen{});
   }
   static void Send(QAccessibleInterface* iface, QAccessible::Event type) {
     QAccessibleEvent event(iface, type);
@@ -350,13 +355,39 @@ class WindowAccessible : public QAccessibleWidget {
   }
 
   FormWindow& window_;
-  std::vector<Child> children_;
+  std::vector<int> top_;
+  std::vector<Slot> nodes_;
+  NotificationAccessible* notification_ = nullptr;
   std::vector<Seen> seen_;
 };
+
+QAccessibleInterface* NodeAccessible::parent() const {
+  const int parent = Tree().parent;
+  return parent < 0 ? static_cast<QAccessibleInterface*>(&root_) : root_.Of(parent);
+}
+
+QAccessibleInterface* NodeAccessible::child(int index) const {
+  const std::vector<int>& children = Tree().children;
+  return index >= 0 && index < static_cast<int>(children.size()) ? root_.Of(children[static_cast<std::size_t>(index)])
+                                                                 : nullptr;
+}
+
+int NodeAccessible::indexOfChild(const QAccessibleInterface* iface) const {
+  for (int i = 0; i < childCount(); ++i)
+    if (child(i) == iface) return i;
+  return -1;
+}
+
+QAccessibleInterface* NodeAccessible::Of(int node) const { return root_.Of(node); }
 
 QAccessibleInterface* Factory(const QString&, QObject* object) {
   if (auto* window = dynamic_cast<FormWindow*>(object)) return new WindowAccessible(*window);
   return nullptr;
+}
+
+WindowAccessible* RootOf(FormWindow& window) {
+  if (!QAccessible::isActive()) return nullptr;
+  return dynamic_cast<WindowAccessible*>(QAccessible::queryAccessibleInterface(&window));
 }
 
 }  // namespace
@@ -370,8 +401,15 @@ void InstallAccessibility() {
 }
 
 void AccessibilityChanged(FormWindow& window) {
-  if (!QAccessible::isActive()) return;
-  if (auto* iface = dynamic_cast<WindowAccessible*>(QAccessible::queryAccessibleInterface(&window))) iface->Notify();
+  if (WindowAccessible* root = RootOf(window)) root->Notify();
+}
+
+void AccessibleFocusMoved(FormWindow& window) {
+  if (WindowAccessible* root = RootOf(window)) root->FocusMoved();
+}
+
+void AccessibleAnnounce(FormWindow& window, const std::string& text) {
+  if (WindowAccessible* root = RootOf(window)) root->Announce(Text(text));
 }
 
 }  // namespace quintarel::qt

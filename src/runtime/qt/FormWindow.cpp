@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "app/Icon.h"
+#include "runtime/Accessible.h"
 #include "runtime/Color.h"
 #include "runtime/Control.h"
 #include "runtime/Geometry.h"
@@ -72,6 +73,11 @@ std::optional<rt::Key> KeyOf(const QKeyEvent& event) {
   if (key >= Qt::Key_1 && key <= Qt::Key_7) return static_cast<rt::Key>(key - Qt::Key_0);
   if (key == Qt::Key_Return || key == Qt::Key_Enter) return rt::Key::Enter;
   if (key == Qt::Key_Space) return rt::Key::Space;
+  if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return rt::Key::Tab;
+  if (key == Qt::Key_Left) return rt::Key::Left;
+  if (key == Qt::Key_Right) return rt::Key::Right;
+  if (key == Qt::Key_Up) return rt::Key::Up;
+  if (key == Qt::Key_Down) return rt::Key::Down;
   const quint32 code = event.nativeScanCode();
   const QString platform = QGuiApplication::platformName();
   if ((platform == QLatin1String("xcb") || platform == QLatin1String("wayland")) && code >= kTopRowOne &&
@@ -363,8 +369,11 @@ QWidget* FormWindow::HostedWidget(const rt::Control& control) const {
 }
 
 QRect FormWindow::ScreenRect(const rt::Control& control) const {
+  return ScreenRect(rt::ControlRect(control, platform_.Screen()));
+}
+
+QRect FormWindow::ScreenRect(rt::PixelRect r) const {
   const double ratio = platform_.DevicePixelRatio();
-  rt::PixelRect r = rt::ControlRect(control, platform_.Screen());
   r.left += ClientOffset().x;
   r.top += ClientOffset().y;
   const QPoint topLeft(static_cast<int>(std::lround(r.left / ratio)), static_cast<int>(std::lround(r.top / ratio)));
@@ -459,6 +468,37 @@ void FormWindow::paintEvent(QPaintEvent* event) {
   if (frame_) painter.setClipRect(QRect(0, 0, frame_->client.width, frame_->client.height));
   for (const rt::PixelRect& r : dirty) painter.fillRect(ToQRect(r), ToQColor(form_.Design().backColor));
   Canvas(painter, platform_.Screen(), ratio, std::move(dirty), paint_).Container(form_, nullptr);
+  if (const std::optional<rt::PixelRect> focus = rt::FocusFrame(form_, platform_.Screen()); focus && isActiveWindow()) {
+    QPen pen(Qt::black, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(focus->left, focus->top, focus->width - 1, focus->height - 1);
+  }
+}
+
+void FormWindow::FocusChanged() {
+  const int node = form_.FocusNode();
+  const rt::Control* control = node >= 0 ? form_.Accessible()[static_cast<std::size_t>(node)].control : nullptr;
+  if (QWidget* widget = control ? HostedWidget(*control) : nullptr)
+    widget->setFocus(Qt::TabFocusReason);
+  else if (QWidget* focused = focusWidget())
+    focused->clearFocus();
+  // The focus frame moved: both places repaint.
+  const auto repaint = [this](rt::PixelRect r) {
+    r.left += ClientOffset().x;
+    r.top += ClientOffset().y;
+    update(Logical(r, platform_.DevicePixelRatio()));
+  };
+  if (focusShown_) repaint(*focusShown_);
+  focusShown_ = rt::FocusFrame(form_, platform_.Screen());
+  if (focusShown_) repaint(*focusShown_);
+  AccessibleFocusMoved(*this);
+}
+
+bool FormWindow::focusNextPrevChild(bool next) {
+  // Tab goes where the runtime's focus order says, over painted controls too.
+  platform_.Runtime().KeyPress(form_, {rt::Key::Tab, next ? 0 : rt::keymod::Shift, false});
+  return true;
 }
 
 void FormWindow::FrameAct(rt::FrameAction action) {
@@ -540,6 +580,12 @@ void FormWindow::RequestClose() {
 void CommandButton::keyPressEvent(QKeyEvent* event) {
   if (!event->isAutoRepeat() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
     click();
+    return;
+  }
+  // Arrows move the focus as the window's keys say, not to the next button.
+  const int key = event->key();
+  if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down) {
+    event->ignore();
     return;
   }
   QPushButton::keyPressEvent(event);

@@ -37,6 +37,9 @@ class FormWindow : public QWidget {
   QWidget* HostedWidget(const rt::Control& control) const;
   // The control's rectangle on the screen, in Qt's (logical) pixels.
   QRect ScreenRect(const rt::Control& control) const;
+  QRect ScreenRect(rt::PixelRect client) const;
+  // The runtime moved the keyboard focus: to a button, or to a painted control.
+  void FocusChanged();
   // A property of the control changed (of the form, when null): repaint what
   // it covers, and bring its button up to date.
   void Refresh(const rt::Control* changed = nullptr);
@@ -51,6 +54,7 @@ class FormWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -71,6 +75,7 @@ class FormWindow : public QWidget {
   PaintResources paint_;
   std::optional<rt::FrameLayout> frame_;
   rt::FrameMouse frameMouse_;
+  std::optional<rt::PixelRect> focusShown_;
 };
 
 // A command button: Enter as well as Space presses it while it has the focus;

@@ -13,6 +13,7 @@
 
 #include "runtime/Form.h"
 #include "runtime/Geometry.h"
+#include "runtime/qt/Accessible.h"
 #include "runtime/qt/CursorClip.h"
 #include "runtime/qt/FormWindow.h"
 #include "runtime/qt/MessageBox.h"
@@ -153,6 +154,14 @@ void QtPlatform::ShowForm(rt::Form& form) {
 
 void QtPlatform::Changed(rt::Form& form, const rt::Control* control) {
   if (FormWindow* window = WindowFor(form)) window->Refresh(control);
+}
+
+void QtPlatform::FocusChanged(rt::Form& form) {
+  if (FormWindow* window = WindowFor(form)) window->FocusChanged();
+}
+
+void QtPlatform::Announce(rt::Form& form, std::string_view text) {
+  if (FormWindow* window = WindowFor(form)) AccessibleAnnounce(*window, std::string(text));
 }
 
 rt::PixelPoint QtPlatform::Place(const rt::FormDesign& design) {

@@ -34,6 +34,8 @@ class QtPlatform : public rt::Platform {
   rt::PixelRect OuterRect(const rt::Form& form) const override;
   void ShowForm(rt::Form& form) override;
   void Changed(rt::Form& form, const rt::Control* control) override;
+  void FocusChanged(rt::Form& form) override;
+  void Announce(rt::Form& form, std::string_view text) override;
   void Quit() override;
 
   // Where the form's window opens, client origin in device pixels.

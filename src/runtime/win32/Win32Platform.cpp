@@ -122,6 +122,10 @@ void Win32Platform::Changed(rt::Form& form, const rt::Control* control) {
   if (FormWindow* window = WindowOf(form)) window->Changed(control);
 }
 
+void Win32Platform::FocusChanged(rt::Form&) {}
+
+void Win32Platform::Announce(rt::Form&, std::string_view) {}
+
 void Win32Platform::Quit() { Exit(0); }
 
 void Win32Platform::Exit(int code) {

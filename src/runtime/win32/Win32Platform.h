@@ -41,6 +41,8 @@ class Win32Platform : public rt::Platform {
   rt::PixelRect OuterRect(const rt::Form& form) const override;
   void ShowForm(rt::Form& form) override;
   void Changed(rt::Form& form, const rt::Control* control) override;
+  void FocusChanged(rt::Form& form) override;
+  void Announce(rt::Form& form, std::string_view text) override;
   void Quit() override;
   // The status the program ends with, once it is ending. The event loop stops
   // on it too: a menu's or dialog's own loop may take the quit message and
