@@ -234,11 +234,16 @@ TEST(Accessible, FocusAndAnnouncementsThroughAGame) {
   FakePlatform& platform = game.platform;
   const auto focused = [](const Form& form) { return NodeName(form, form.FocusNode()); };
   const auto key = [&](Form& form, Key k, int modifiers = 0) { rt.KeyPress(form, {k, modifiers}); };
-  // The window opens with the focus on the boxes, the first when none is chosen.
+  // The window opens with the focus on the boxes, the first when none is
+  // chosen, marked once the keyboard moves it.
   EXPECT_EQ(focused(main), "1");
+  EXPECT_EQ(FocusFrame(main, platform.screen), std::nullopt);
   EXPECT_FALSE(NodeStateOf(main, NodeNamed(main, "Kolo 2")).focusable);
   key(main, Key::Tab);
   EXPECT_EQ(focused(main), "Kolo 1");
+  const PixelRect round = ControlRect(main.Ctl("lblClick1"), platform.screen);
+  EXPECT_EQ(FocusFrame(main, platform.screen),
+            (PixelRect{round.left - 1, round.top - 1, round.width + 2, round.height + 2}));
   key(main, Key::Tab);
   EXPECT_EQ(focused(main), "1");
   key(main, Key::Tab, keymod::Shift);

@@ -23,6 +23,9 @@ if [ "$what" = test ]; then
   packages+=(xvfb xauth xdotool x11-utils openbox
              g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-liberation python3-pefile
              imagemagick dbus at-spi2-core python3-pyatspi sway xwayland grim)
+  # Orca, heard through its debug log while speech-dispatcher speaks to its
+  # dummy module.
+  packages+=(orca speech-dispatcher)
   # KWin, driven for the Wayland tests: its fake input protocol, its Breeze frame
   # (which the game's windows must not get) and a session bus of its own.
   packages+=(kwin-wayland kwin-style-breeze plasma-wayland-protocols dbus-daemon)

@@ -324,7 +324,7 @@ int ArrowTarget(const Form& form, int from, Key key) {
 
 std::optional<PixelRect> FocusFrame(const Form& form, const ScreenInfo& screen) {
   const int node = form.FocusNode();
-  if (node < 0) return std::nullopt;
+  if (node < 0 || !form.FocusCues()) return std::nullopt;
   const Control* control = At(form, node).control;
   if (control && control->Kind() == ControlKind::CommandButton) return std::nullopt;
   PixelRect r = NodeRect(form, node, screen);

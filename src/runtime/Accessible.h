@@ -68,7 +68,8 @@ int ArrowTarget(const Form& form, int from, Key key);
 
 // Where the window marks the keyboard focus on a painted control: a dotted
 // frame round it, in client pixels. None while the focus is on a command
-// button (which marks it itself) or nowhere.
+// button (which marks it itself) or nowhere, and until the keyboard has moved
+// the focus in the window.
 std::optional<PixelRect> FocusFrame(const Form& form, const ScreenInfo& screen);
 
 // The spoken parts as one text.

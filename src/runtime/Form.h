@@ -74,6 +74,10 @@ class Form {
   // The node holding the keyboard focus within the window, or -1.
   int FocusNode() const { return focusNode_; }
   void SetFocusNode(int node) { focusNode_ = node; }
+  // Whether the window marks the focus: only once the keyboard has moved it,
+  // so that a window played by the mouse looks as designed.
+  bool FocusCues() const { return focusCues_; }
+  void ShowFocusCues() { focusCues_ = true; }
   // Whether the window has been active once.
   bool Opened() const { return opened_; }
   void MarkOpened() { opened_ = true; }
@@ -87,6 +91,7 @@ class Form {
   bool visible_ = false;
   std::vector<AccessibleNode> accessible_;
   int focusNode_ = -1;
+  bool focusCues_ = false;
   bool opened_ = false;
 };
 

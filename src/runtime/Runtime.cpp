@@ -216,6 +216,7 @@ void Runtime::KeyPress(Form& form, const KeyStroke& stroke) {
   // plays nothing more.
   switch (stroke.key) {
     case Key::Tab:
+      form.ShowFocusCues();
       MoveFocus(form, NextStop(form, form.FocusNode(), (stroke.modifiers & keymod::Shift) != 0));
       return;
     case Key::Left:
@@ -224,6 +225,7 @@ void Runtime::KeyPress(Form& form, const KeyStroke& stroke) {
     case Key::Down: {
       const int target = ArrowTarget(form, form.FocusNode(), stroke.key);
       if (target < 0) return;
+      form.ShowFocusCues();
       MoveFocus(form, target);
       const AccessibleNode& node = form.Accessible()[static_cast<std::size_t>(target)];
       if (node.kind == NodeKind::Choice && node.control) Press(form, *node.control, true);

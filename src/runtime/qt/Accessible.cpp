@@ -318,6 +318,8 @@ class WindowAccessible : public QAccessibleWidget {
 
   void FocusMoved() {
     Notify();
+    // The focus of a window in the background is told when it comes forward.
+    if (!window_.isActiveWindow()) return;
     const int node = window_.Form().FocusNode();
     if (NodeAccessible* own = node >= 0 ? nodes_[static_cast<std::size_t>(node)].own : nullptr) {
       QAccessibleEvent event(own, QAccessible::Focus);

@@ -415,10 +415,20 @@ rt::PixelPoint FormWindow::ClientPoint(rt::PixelPoint window) const {
 
 bool FormWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) platform_.Runtime().Activated(form_);
-  // The title bar shows whether the window is the active one.
-  if (frame_ && (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate))
-    update(Logical(frame_->caption, platform_.DevicePixelRatio()));
-  return QWidget::event(event);
+  const bool activation = event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate;
+  // The title bar and the focus frame show whether the window is the active one.
+  if (frame_ && activation) update(Logical(frame_->caption, platform_.DevicePixelRatio()));
+  const bool handled = QWidget::event(event);
+  if (activation && focusShown_) {
+    rt::PixelRect r = *focusShown_;
+    r.left += ClientOffset().x;
+    r.top += ClientOffset().y;
+    update(Logical(r, platform_.DevicePixelRatio()));
+  }
+  // Qt tells a screen reader of the focus on a widget; on a painted control
+  // the window tells it as it comes back.
+  if (event->type() == QEvent::WindowActivate && focusShown_) AccessibleFocusMoved(*this);
+  return handled;
 }
 
 void FormWindow::PaintFrame(QPainter& painter) {
@@ -479,10 +489,12 @@ void FormWindow::paintEvent(QPaintEvent* event) {
 void FormWindow::FocusChanged() {
   const int node = form_.FocusNode();
   const rt::Control* control = node >= 0 ? form_.Accessible()[static_cast<std::size_t>(node)].control : nullptr;
+  // On a painted control the window itself holds Qt's focus, so that the keys
+  // come to it and Qt gives no button the focus as the window comes back.
   if (QWidget* widget = control ? HostedWidget(*control) : nullptr)
     widget->setFocus(Qt::TabFocusReason);
-  else if (QWidget* focused = focusWidget())
-    focused->clearFocus();
+  else
+    setFocus(Qt::OtherFocusReason);
   // The focus frame moved: both places repaint.
   const auto repaint = [this](rt::PixelRect r) {
     r.left += ClientOffset().x;
