@@ -445,6 +445,10 @@ def main():
         sys.exit("The storm needs an X display of 1280 x 1024 x 24 (tools/test.sh starts an Xvfb).")
     seed = int(os.environ.get("QUINTAREL_STORM_SEED") or time.time_ns() % 10 ** 9)
     print(f"QUINTAREL_STORM_SEED={seed} repeats this storm", flush=True)
+    # The test before may have left its Wine desktop on its way out, which a
+    # new program's windows cannot join (its first probe hung there): this run
+    # starts from a stopped server and a desktop of its own.
+    e2e.Desktop.ensure()
     if e2e.one(e2e.probe("screen"), "dpi") != "96 96":
         e2e.HighDpi.set_dpi(None)  # an interrupted HighDpi run left its dpi in the prefix
     storm = Storm(seed)
