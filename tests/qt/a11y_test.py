@@ -334,11 +334,11 @@ class Orca(unittest.TestCase):
         self.heard(r"SPEECH OUTPUT: 'Nemáte vybráno číslo!", "the message box")
         self.key("Return")
         self.heard(r"SPEECH OUTPUT: 'Quintarel frame", "the main window again")
-        # A digit chooses; the choice is told.
-        self.key("3")
-        self.heard(r"SPEECH OUTPUT: '(?:notification )?3\.?'", "the choice")
+        # The focus goes on to the open round; a digit typed there chooses and is told.
         self.key("Tab")
         self.heard(r"SPEECH OUTPUT: 'Kolo 1 push button", "the open round, focused")
+        self.key("3")
+        self.heard(r"SPEECH OUTPUT: 'notification 3\.?'", "the choice")
         outcomes = []
         for k in range(1, 8):
             self.key("Return")
