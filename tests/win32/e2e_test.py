@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of the real quintarel.exe under Wine on an X display.
 
-    e2e_test.py GROUP        StartState | MessageBox | WholeGame | Keyboard | Closing
+    e2e_test.py GROUP        StartState | MessageBox | WholeGame | Keyboard | Closing | HighDpi | Accessibility
 
 The game runs in the Wine desktop that the build tree's Wine prefix gives it (a
 1280 x 1024 screen at 96 dpi, so 15 twips per pixel; the HighDpi group changes
@@ -835,6 +835,279 @@ class HighDpi(GameCase):
         self.check_confined()
         # A logoff now ends the game and frees the cursor.
         self.end_session()
+        self.check_released_and_ended()
+
+
+# --- Active Accessibility ---------------------------------------------------
+ROLES = {8: "alert", 10: "client", 20: "grouping", 24: "table", 25: "column header", 26: "row header",
+         29: "cell", 41: "static text", 43: "push button", 45: "radio button"}
+UNAVAILABLE, FOCUSED, CHECKED, READONLY, INVISIBLE, FOCUSABLE = 0x1, 0x4, 0x10, 0x40, 0x8000, 0x100000
+STATES = {UNAVAILABLE: "unavailable", FOCUSED: "focused", CHECKED: "checked", READONLY: "read-only",
+          INVISIBLE: "invisible", FOCUSABLE: "focusable"}
+
+
+class ScreenReader:
+    """The probe as a screen reader: a client of the game's objects from another
+    process, taking the game's WinEvents as they come."""
+
+    def __init__(self):
+        self.process = subprocess.Popen([WINE, PROBE, "a11y"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+
+    def ask(self, *args):
+        self.process.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+        self.process.stdin.flush()
+        result = {}
+        while True:
+            line = self.process.stdout.readline().decode("utf-8", "replace").rstrip("\r\n")
+            if not line:
+                raise AssertionError(f"the probe ended during {args}")
+            key, _, value = line.partition("=")
+            if key == "end":
+                result["status"] = value
+                return result
+            result.setdefault(key, []).append(value)
+
+    def tree(self, title):
+        answer = self.ask("tree", title)
+        nodes = []
+        for line in answer.get("node", []):
+            depth, role, name, value, state, ident, rect, action, cls = line.split("|")
+            nodes.append({"depth": int(depth), "role": int(role), "name": name, "value": value,
+                          "state": int(state, 16), "id": int(ident), "rect": numbers(rect), "action": action,
+                          "class": cls, "children": []})
+        stack = []
+        for node in nodes:
+            del stack[node["depth"]:]
+            if stack:
+                stack[-1]["children"].append(node)
+            stack.append(node)
+        if not nodes:
+            raise AssertionError(f"no tree of {title}: {answer}")
+        nodes[0]["focused"] = one(answer, "focused")
+        return nodes[0]
+
+    def wait(self, kind, text, how=None):
+        """The first event of the kind about an object so named (how: "prefix",
+        or "window" for the window's title) that came, or comes within 20 s."""
+        answer = self.ask("wait", kind, text, *([how] if how else []))
+        if answer["status"] != "0":
+            raise AssertionError(f"no {kind} event for {text!r}; besides: {self.ask('events').get('seen')}")
+        kind, window, name, value, role, child = one(answer, "event").split("|")
+        return {"window": window, "name": name, "value": value, "role": int(role), "child": int(child)}
+
+    def close(self):
+        self.process.stdin.close()
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def walk(node):
+    yield node
+    for child in node["children"]:
+        yield from walk(child)
+
+
+def named(tree, name):
+    found = [node for node in walk(tree) if node["name"] == name]
+    if not found:
+        raise AssertionError(f"nothing named {name!r}")
+    return found[0]
+
+
+def show(tree, title):
+    """The tree as a screen reader's object review reads it."""
+    print(f"--- {title}")
+    for node in walk(tree):
+        states = [text for bit, text in STATES.items() if node["state"] & bit]
+        value = f" = {node['value']!r}" if node["value"] else ""
+        action = f" <{node['action']}>" if node["action"] else ""
+        print(f"{'  ' * node['depth']}{ROLES.get(node['role'], node['role'])} {node['name']!r}{value}{action}"
+              f" [{', '.join(states)}] #{node['id']}")
+    sys.stdout.flush()
+
+
+class Accessibility(GameCase):
+    SEED = 5151
+    HITS = {2, 5}
+
+    def setUp(self):
+        super().setUp()
+        self.reader = None
+
+    def tearDown(self):
+        if self.reader:
+            self.reader.close()
+        super().tearDown()
+
+    def key(self, name):
+        subprocess.run(["xdotool", "key", name], check=True)
+
+    def check_main_window_at_start(self, tree):
+        self.assertEqual((tree["role"], tree["name"]), (10, MAIN_TITLE.strip()))
+        top = tree["children"]
+        group, number, *rounds, percent, alert = top
+        self.assertEqual((group["role"], group["name"]), (20, "Vyberte číslo"))
+        self.assertEqual([(c["role"], c["name"], c["action"]) for c in group["children"]],
+                         [(45, str(k), "Zvolit") for k in range(1, 8)])
+        for k, box in enumerate(group["children"], 1):
+            self.assertFalse(box["state"] & CHECKED, f"box {k} not chosen yet")
+            # Where the design puts it, on the screen.
+            x0, y0, x1, y1 = main_box(*select_box(k))
+            self.assertEqual(box["rect"], (x0, y0, x1 - x0, y1 - y0), f"box {k}")
+        self.assertEqual(group["children"][0]["state"] & (FOCUSED | FOCUSABLE), FOCUSED | FOCUSABLE)
+        self.assertEqual(tree["focused"], "1", "the window opens with the focus on the first box")
+        self.assertEqual((number["role"], number["name"], number["value"]), (41, "Zvolené číslo:", ""))
+        self.assertTrue(number["state"] & READONLY)
+        self.assertEqual(len(rounds), 21)
+        for k in range(1, 8):
+            button, drawn, score = rounds[3 * k - 3:3 * k]
+            self.assertEqual((button["role"], button["name"], button["action"]), (43, f"Kolo {k}", "Stisknout"))
+            self.assertEqual(bool(button["state"] & UNAVAILABLE), k > 1, f"only round 1 is open")
+            self.assertEqual(bool(button["state"] & FOCUSABLE), k == 1)
+            self.assertEqual([(drawn["name"], drawn["value"]), (score["name"], score["value"])],
+                             [(f"Tažené číslo kola {k}", ""), (f"Výsledek kola {k}", "")])
+        self.assertEqual((percent["name"], percent["value"]), ("Úspěšnost:", ""))
+        self.assertEqual((alert["role"], alert["name"]), (8, ""))
+        self.assertTrue(alert["state"] & INVISIBLE, "nothing announced yet")
+        # Child ids: each simple element its own, the alert's after the nodes'.
+        ids = [node["id"] for node in walk(tree) if node["id"]]
+        self.assertEqual(len(ids), len(set(ids)))
+        self.assertEqual(alert["id"], max(ids))
+        info = probe("window", MAIN_TITLE)
+        cx, cy = numbers(one(info, "client_origin"))
+        cw, ch = numbers(one(info, "client_size"))
+        self.assertEqual(tree["rect"], (cx, cy, cw, ch))
+        for node in walk(tree):
+            if node is not alert:
+                l, t, w, h = node["rect"]
+                self.assertTrue(cx <= l and cy <= t and l + w <= cx + cw and t + h <= cy + ch, node["name"])
+
+    def check_hits_and_navigation(self, tree):
+        for name in ("Kolo 3", "5", "Zvolené číslo:"):
+            l, t, w, h = named(tree, name)["rect"]
+            self.assertEqual(one(self.reader.ask("hit", MAIN_TITLE, str(l + w // 2), str(t + h // 2)), "hit"), name)
+        for start, way, reached in (("Kolo 1", "next", "Tažené číslo kola 1"), ("Kolo 2", "previous",
+                                    "Výsledek kola 1"), ("Vyberte číslo", "first", "1"),
+                                    ("Vyberte číslo", "last", "7"), ("3", "next", "4"),
+                                    ("Vyberte číslo", "next", "Zvolené číslo:")):
+            answer = self.reader.ask("nav", MAIN_TITLE, start, way)
+            self.assertEqual(one(answer, "reached"), reached, f"{way} from {start}")
+
+    def test_a_whole_game_by_screen_reader(self):
+        seed = self.SEED
+        draws = {k: seeded_draw(seed, k) for k in range(1, 8)}
+        self.start(seed)
+        reader = self.reader = ScreenReader()
+        self.assertEqual(reader.ask("hook", MAIN_TITLE)["status"], "0")
+        tree = reader.tree(MAIN_TITLE)
+        show(tree, "the main window at the start")
+        self.check_main_window_at_start(tree)
+        self.check_hits_and_navigation(tree)
+
+        # Tab goes round the boxes and the open round, backwards with Shift;
+        # once the keys move it, the focus wears a dotted frame.
+        def frame_row(name):
+            l, t, w, h = named(tree, name)["rect"]
+            return (l - 1, t - 1, l + w + 1, t)
+
+        box, round_one = frame_row("1"), frame_row("Kolo 1")
+        shot = Shot()
+        plain_box, plain_round = shot.region(box), shot.region(round_one)
+        self.key("Tab")
+        reader.wait("focus", "Kolo 1")
+        wait_for(lambda: Shot().region(round_one) != plain_round, what="the focus frame round Kolo 1")
+        self.key("shift+Tab")
+        reader.wait("focus", "1")
+        wait_for(lambda: (lambda s: s.region(box) != plain_box and s.region(round_one) == plain_round)(Shot()),
+                 what="the focus frame moved to box 1")
+        self.key("shift+Tab")
+        reader.wait("focus", "Kolo 1")
+        # Round 1 pressed with no number: the message box, which has the focus;
+        # the main window's objects tell no focus meanwhile. (Wine tells the
+        # box's focus only now and then: the box is looked for.)
+        self.assertEqual(one(reader.ask("do", MAIN_TITLE, "Kolo 1"), "hr"), "00000000")
+        box = wait_for(lambda: (lambda b: b if one(b, "found") == "1" else None)(probe("msgbox")),
+                       what="the message box")
+        self.assertEqual((one(box, "title"), one(box, "text")), ("Chyba!", "Nemáte vybráno číslo!"))
+        behind = reader.tree(MAIN_TITLE)
+        self.assertEqual([n["name"] for n in walk(behind) if n["state"] & FOCUSED], [])
+        self.assertEqual(behind["focused"], "-")
+        self.key("Return")
+        reader.wait("focus", "Kolo 1")
+        # A screen reader's focus request, then the arrows, which choose.
+        reader.ask("select", MAIN_TITLE, "1")
+        reader.wait("focus", "1")
+        self.key("Right")
+        reader.wait("focus", "2")
+        self.assertEqual(reader.wait("value", "Zvolené číslo:")["value"], "2")
+        self.key("Left")
+        reader.wait("focus", "1")
+        self.assertEqual(reader.wait("value", "Zvolené číslo:")["value"], "1")
+        self.assertTrue(named(reader.tree(MAIN_TITLE), "1")["state"] & CHECKED)
+
+        chosen = {}
+        number = "1"
+        for k in range(1, 8):
+            chosen[k] = draws[k] if k in self.HITS else draws[k] % 7 + 1
+            if str(chosen[k]) != number:
+                self.assertEqual(one(reader.ask("do", MAIN_TITLE, str(chosen[k])), "hr"), "00000000")
+                reader.wait("focus", str(chosen[k]))
+                number = reader.wait("value", "Zvolené číslo:")["value"]
+                self.assertEqual(number, str(chosen[k]))
+            self.assertEqual(one(reader.ask("do", MAIN_TITLE, f"Kolo {k}"), "hr"), "00000000")
+            said = reader.wait("alert", f"Kolo {k}:", "prefix")
+            if k < 7:
+                reader.wait("focus", f"Kolo {k + 1}")
+            self.assertEqual(said["role"], 8)
+            now = reader.tree(MAIN_TITLE)
+            result = "zásah" if k in self.HITS else "minutí"
+            self.assertEqual(named(now, f"Tažené číslo kola {k}")["value"], str(draws[k]))
+            self.assertEqual(named(now, f"Výsledek kola {k}")["value"], result)
+            rate = named(now, "Úspěšnost:")["value"]
+            self.assertEqual(said["name"], f"Kolo {k}: padlo {draws[k]}, {result}, úspěšnost {rate}.")
+            self.assertEqual(now["children"][-1]["name"], said["name"], "the alert reads the last announcement")
+            if k < 7:
+                self.assertTrue(named(now, f"Kolo {k}")["state"] & UNAVAILABLE)
+                self.assertEqual(now["focused"], f"Kolo {k + 1}")
+        show(now, "the main window after round 7")
+
+        # The evaluation window tells the whole result and has the focus on OK.
+        summary = reader.wait("alert", "Správné odhady:", "prefix")
+        self.assertEqual(summary["window"], WIN_TITLE)
+        reader.wait("focus", "OK")
+        win = reader.tree(WIN_TITLE)
+        show(win, "the evaluation window")
+        rate = named(win, "Úspěšnost:")["value"]
+        self.assertEqual(rate, named(now, "Úspěšnost:")["value"])
+        self.assertEqual(named(win, "Správné odhady:")["value"], str(len(self.HITS)))
+        self.assertEqual(summary["name"], f"Správné odhady: {len(self.HITS)} ze 7, úspěšnost {rate}.")
+        table = named(win, "Kola")
+        self.assertEqual(table["role"], 24)
+        agree = {k: "shoda" if k in self.HITS else "neshoda" for k in range(1, 8)}
+        self.assertEqual([(c["role"], c["name"]) for c in table["children"]],
+                         [(25, str(k)) for k in range(1, 8)] + [(26, "Vaše tipy:")] +
+                         [(29, f"{chosen[k]}, {agree[k]}") for k in range(1, 8)] + [(26, "Správně:")] +
+                         [(29, f"{draws[k]}, {agree[k]}") for k in range(1, 8)])
+        ok = named(win, "OK")
+        self.assertEqual((ok["role"], ok["action"]), (43, "Stisknout"))
+        self.assertTrue(ok["state"] & FOCUSED)
+        self.assertEqual(win["focused"], "OK")
+        self.assertEqual(win["children"][-1]["name"], summary["name"])
+        # Tab reaches the table, whose cells the arrows walk; Tab again is OK,
+        # which the button's own window holds.
+        cells = [c["name"] for c in table["children"] if c["role"] == 29]
+        self.key("Tab")
+        reader.wait("focus", cells[0])
+        for arrow, cell in (("Down", 7), ("Right", 8), ("Up", 1)):
+            self.key(arrow)
+            reader.wait("focus", cells[cell])
+        self.key("Tab")
+        self.assertEqual(reader.wait("focus", "OK")["window"], WIN_TITLE)
+        self.assertEqual(one(probe("window", WIN_TITLE), "focus_class").lower(), "button")
+        self.assertEqual(one(reader.ask("do", WIN_TITLE, "OK"), "hr"), "00000000")
         self.check_released_and_ended()
 
 

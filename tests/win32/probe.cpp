@@ -26,13 +26,34 @@
 //   probe cursor                 where the cursor is
 //   probe minimize|restore TITLE asks the window to minimise or restore, as the taskbar does
 //   probe idle                   holds the Wine desktop open until killed
+//   probe a11y                   a screen reader's view, one command per line of
+//                                standard input as serve takes them, each closed by
+//                                end=STATUS, while the events of the hooked process
+//                                are taken as they come:
+//       hook TITLE               hooks the WinEvents of the window's process
+//       tree TITLE               every object of the window's client area:
+//                                node=DEPTH|ROLE|NAME|VALUE|STATE|CHILDID|L T W H|ACTION|WINDOWCLASS,
+//                                then focused=NAME
+//       do TITLE NAME            the default action of the first object so named
+//       select TITLE NAME        asks that it take the focus
+//       hit TITLE X Y            the object at the screen point, down to the deepest
+//       nav TITLE NAME DIR       next, previous, first or last (child) from it
+//       wait KIND TEXT [prefix|window]
+//                                until an event (focus, alert, name, value, state) of
+//                                an object so named (or of a window so titled) has come:
+//                                the first not yet waited for, as
+//                                event=KIND|WINDOW|NAME|VALUE|ROLE|CHILDID, or
+//                                error=timeout after 20 seconds
+//       events                   the events neither waited for nor listed yet, as seen=...
 //   probe serve                  runs one command per line of standard input (arguments
 //                                separated by tabs), each answer closed by an end=STATUS line:
 //                                no Wine start per question
+#include <oleacc.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -254,6 +275,7 @@ int SysCommand(const wchar_t* title, WPARAM command) {
 }
 
 int Serve();
+int Accessibility();
 
 int Command(int argc, const wchar_t* const* argv) {
   if (argc < 2) return 1;
@@ -347,6 +369,7 @@ int Command(int argc, const wchar_t* const* argv) {
     return 0;
   }
   if (command == L"serve") return Serve();
+  if (command == L"a11y") return Accessibility();
   if (command == L"idle") {
     // A desktop's first process sees no cursor clip yet, and every later
     // process would start a new desktop: this one keeps it for the tests.
@@ -356,22 +379,26 @@ int Command(int argc, const wchar_t* const* argv) {
   return 1;
 }
 
+std::vector<std::wstring> Arguments(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  std::vector<std::wstring> args{L"probe"};
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = text.find('\t', start);
+    const std::string part = text.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+    std::wstring wide(part.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, part.data(), static_cast<int>(part.size()),
+                                                             wide.data(), static_cast<int>(wide.size()))));
+    args.push_back(wide);
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return args;
+}
+
 int Serve() {
   char line[4096];
   while (std::fgets(line, sizeof line, stdin)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    std::vector<std::wstring> args{L"probe"};
-    for (std::size_t start = 0;;) {
-      const std::size_t tab = text.find('\t', start);
-      const std::string part = text.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
-      std::wstring wide(part.size(), L'\0');
-      wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, part.data(), static_cast<int>(part.size()),
-                                                               wide.data(), static_cast<int>(wide.size()))));
-      args.push_back(wide);
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+    const std::vector<std::wstring> args = Arguments(line);
     std::vector<const wchar_t*> argv;
     for (const std::wstring& arg : args) argv.push_back(arg.c_str());
     const int status = args[1] == L"serve" ? 1 : Command(static_cast<int>(argv.size()), argv.data());
@@ -379,6 +406,379 @@ int Serve() {
     std::fflush(stdout);
   }
   return 0;
+}
+
+// --- a screen reader's view: Active Accessibility from another process ------
+
+std::string Bstr(BSTR text) {
+  std::string narrow = text ? Narrow(std::wstring(text, SysStringLen(text))) : std::string();
+  SysFreeString(text);
+  return narrow;
+}
+
+VARIANT ChildId(LONG id) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = id;
+  return v;
+}
+
+std::string NameOf(IAccessible* acc, LONG id) {
+  BSTR name = nullptr;
+  return SUCCEEDED(acc->get_accName(ChildId(id), &name)) ? Bstr(name) : std::string();
+}
+
+std::string ValueOf(IAccessible* acc, LONG id) {
+  BSTR value = nullptr;
+  return SUCCEEDED(acc->get_accValue(ChildId(id), &value)) ? Bstr(value) : std::string();
+}
+
+long LongOf(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), IAccessible* acc, LONG id) {
+  VARIANT v;
+  VariantInit(&v);
+  const long value = SUCCEEDED((acc->*get)(ChildId(id), &v)) && v.vt == VT_I4 ? v.lVal : -1;
+  VariantClear(&v);
+  return value;
+}
+
+IAccessible* AccessibleOf(IDispatch* dispatch) {
+  IAccessible* acc = nullptr;
+  if (dispatch) dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&acc));
+  if (dispatch) dispatch->Release();
+  return acc;
+}
+
+// One object or simple element: the object answering for it and its child id.
+struct Item {
+  IAccessible* acc = nullptr;
+  LONG id = CHILDID_SELF;
+  int depth = 0;
+};
+
+// The object and all it holds, depth first, each object holding a reference.
+void Collect(IAccessible* acc, int depth, std::vector<Item>& items) {
+  acc->AddRef();
+  items.push_back({acc, CHILDID_SELF, depth});
+  LONG count = 0;
+  if (FAILED(acc->get_accChildCount(&count)) || count <= 0) return;
+  std::vector<VARIANT> children(static_cast<std::size_t>(count));
+  LONG got = 0;
+  if (FAILED(AccessibleChildren(acc, 0, count, children.data(), &got))) return;
+  for (LONG i = 0; i < got; ++i) {
+    VARIANT& child = children[static_cast<std::size_t>(i)];
+    if (child.vt == VT_DISPATCH) {
+      if (IAccessible* object = AccessibleOf(child.pdispVal)) {
+        Collect(object, depth + 1, items);
+        object->Release();
+      }
+    } else if (child.vt == VT_I4) {
+      acc->AddRef();
+      items.push_back({acc, child.lVal, depth + 1});
+    } else {
+      VariantClear(&child);
+    }
+  }
+}
+
+struct Tree {
+  IAccessible* root = nullptr;
+  std::vector<Item> items;
+  explicit Tree(const wchar_t* title) {
+    HWND hwnd = FindTopLevel(title);
+    if (!hwnd ||
+        FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&root))) ||
+        !root) {
+      std::printf("error=no accessible object for %s\n", Narrow(title).c_str());
+      root = nullptr;
+      return;
+    }
+    Collect(root, 0, items);
+  }
+  ~Tree() {
+    for (Item& item : items) item.acc->Release();
+    if (root) root->Release();
+  }
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+  const Item* Named(const std::wstring& name) const {
+    for (const Item& item : items)
+      if (NameOf(item.acc, item.id) == Narrow(name)) return &item;
+    std::printf("error=nothing named %s\n", Narrow(name).c_str());
+    return nullptr;
+  }
+};
+
+// What a VARIANT answer names: an object's own name or a child's of the asked one.
+std::string Answered(IAccessible* asked, VARIANT& v) {
+  std::string name = "-";
+  if (v.vt == VT_I4) name = NameOf(asked, v.lVal);
+  if (v.vt == VT_DISPATCH) {
+    if (IAccessible* object = AccessibleOf(v.pdispVal)) {
+      name = NameOf(object, CHILDID_SELF);
+      object->Release();
+    }
+    v.vt = VT_EMPTY;
+  }
+  VariantClear(&v);
+  return name;
+}
+
+// get_accFocus, or accHitTest, followed down through the objects that answer.
+template <typename Ask>
+std::string Deepest(IAccessible* root, Ask ask) {
+  IAccessible* acc = root;
+  acc->AddRef();
+  std::string name = "-";
+  for (int depth = 0; depth < 8; ++depth) {
+    VARIANT v;
+    VariantInit(&v);
+    if (ask(acc, &v) != S_OK) break;
+    if (v.vt == VT_I4) {
+      name = NameOf(acc, v.lVal);
+      break;
+    }
+    if (v.vt != VT_DISPATCH) break;
+    IAccessible* inner = AccessibleOf(v.pdispVal);
+    if (!inner) break;
+    name = NameOf(inner, CHILDID_SELF);
+    acc->Release();
+    acc = inner;
+  }
+  acc->Release();
+  return name;
+}
+
+int PrintTree(const wchar_t* title) {
+  Tree tree(title);
+  if (!tree.root) return 2;
+  for (const Item& item : tree.items) {
+    LONG l = 0, t = 0, w = 0, h = 0;
+    item.acc->accLocation(&l, &t, &w, &h, ChildId(item.id));
+    BSTR action = nullptr;
+    item.acc->get_accDefaultAction(ChildId(item.id), &action);
+    HWND window = nullptr;
+    WindowFromAccessibleObject(item.acc, &window);
+    std::printf("node=%d|%ld|%s|%s|%lx|%ld|%ld %ld %ld %ld|%s|%s\n", item.depth,
+                LongOf(&IAccessible::get_accRole, item.acc, item.id), NameOf(item.acc, item.id).c_str(),
+                ValueOf(item.acc, item.id).c_str(), LongOf(&IAccessible::get_accState, item.acc, item.id), item.id, l,
+                t, w, h, Bstr(action).c_str(), Narrow(ClassOf(window)).c_str());
+  }
+  Print("focused", Deepest(tree.root, [](IAccessible* acc, VARIANT* v) { return acc->get_accFocus(v); }));
+  return 0;
+}
+
+struct Seen {
+  std::string kind, window, name, value;
+  long role = 0;
+  long child = 0;
+  bool taken = false;  // waited for, or listed
+};
+std::vector<Seen> seen;
+
+const char* KindOf(DWORD event) {
+  switch (event) {
+    case EVENT_OBJECT_FOCUS:
+      return "focus";
+    case EVENT_SYSTEM_ALERT:
+      return "alert";
+    case EVENT_OBJECT_NAMECHANGE:
+      return "name";
+    case EVENT_OBJECT_VALUECHANGE:
+      return "value";
+    case EVENT_OBJECT_STATECHANGE:
+      return "state";
+    default:
+      return nullptr;
+  }
+}
+
+// Read as the event arrives, as a screen reader does: an alert's text is
+// replaced by the next one.
+void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  const char* kind = KindOf(event);
+  if (!kind) return;
+  // Its place first: reading it pumps messages, and later events may come in.
+  const std::size_t at = seen.size();
+  seen.push_back({kind, Narrow(TextOf(GetAncestor(hwnd, GA_ROOT))), {}, {}, 0, 0, false});
+  IAccessible* acc = nullptr;
+  VARIANT v;
+  VariantInit(&v);
+  std::string name, value;
+  long role = -1;
+  if (SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &acc, &v)) &&
+      acc) {
+    const LONG id = v.vt == VT_I4 ? v.lVal : CHILDID_SELF;
+    name = NameOf(acc, id);
+    value = ValueOf(acc, id);
+    role = LongOf(&IAccessible::get_accRole, acc, id);
+    acc->Release();
+  }
+  VariantClear(&v);
+  seen[at].name = name;
+  seen[at].value = value;
+  seen[at].role = role;
+  seen[at].child = child;
+}
+
+void PrintSeen(const char* key, const Seen& e) {
+  std::printf("%s=%s|%s|%s|%s|%ld|%ld\n", key, e.kind.c_str(), e.window.c_str(), e.name.c_str(), e.value.c_str(),
+              e.role, e.child);
+}
+
+// Runs the messages that have come: COM's calls and the hook's events.
+void Pump(DWORD milliseconds) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+int Wait(const std::wstring& kind, const std::wstring& text, const std::wstring& how) {
+  const std::string k = Narrow(kind), t = Narrow(text);
+  const DWORD end = GetTickCount() + 20000;
+  for (;;) {
+    // The first that matches, whatever came before it: the order of events
+    // from different objects is not the program's to keep.
+    for (Seen& e : seen) {
+      const bool match = e.kind == k && (how == L"prefix"   ? e.name.rfind(t, 0) == 0
+                                         : how == L"window" ? e.window == t
+                                                            : e.name == t);
+      if (!match || e.taken) continue;
+      e.taken = true;
+      PrintSeen("event", e);
+      return 0;
+    }
+    const DWORD now = GetTickCount();
+    if (static_cast<LONG>(end - now) <= 0) {
+      Print("error", "timeout");
+      return 1;
+    }
+    Pump(end - now);
+  }
+}
+
+HRESULT Act(const std::vector<std::wstring>& args) {
+  Tree tree(args[2].c_str());
+  const Item* item = tree.root ? tree.Named(args[3]) : nullptr;
+  if (!item) return E_FAIL;
+  const std::wstring& command = args[1];
+  if (command == L"do") return item->acc->accDoDefaultAction(ChildId(item->id));
+  if (command == L"select") return item->acc->accSelect(SELFLAG_TAKEFOCUS, ChildId(item->id));
+  const std::wstring& way = args[4];
+  const LONG dir = way == L"next"       ? NAVDIR_NEXT
+                   : way == L"previous" ? NAVDIR_PREVIOUS
+                   : way == L"first"    ? NAVDIR_FIRSTCHILD
+                                        : NAVDIR_LASTCHILD;
+  VARIANT v;
+  VariantInit(&v);
+  const HRESULT hr = item->acc->accNavigate(dir, ChildId(item->id), &v);
+  Print("reached", Answered(item->acc, v));
+  return hr;
+}
+
+struct Input {
+  CRITICAL_SECTION lock;
+  std::deque<std::string> lines;
+  bool closed = false;
+  HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+};
+
+DWORD WINAPI ReadInput(void* data) {
+  auto* input = static_cast<Input*>(data);
+  char line[4096];
+  bool more = true;
+  while (more) {
+    more = std::fgets(line, sizeof line, stdin) != nullptr;
+    EnterCriticalSection(&input->lock);
+    if (more)
+      input->lines.emplace_back(line);
+    else
+      input->closed = true;
+    LeaveCriticalSection(&input->lock);
+    SetEvent(input->ready);
+  }
+  return 0;
+}
+
+int AccessibilityCommand(const std::vector<std::wstring>& args) {
+  const std::wstring& command = args[1];
+  const auto n = args.size();
+  if (command == L"hook" && n == 3) {
+    HWND hwnd = FindTopLevel(args[2].c_str());
+    if (!hwnd) return 2;
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    // Filtered on the process alone: Wine delivers nothing to a hook that
+    // also skips its own process.
+    const bool hooked =
+        SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, OnEvent, process, 0, WINEVENT_OUTOFCONTEXT) &&
+        SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, OnEvent, process, 0,
+                        WINEVENT_OUTOFCONTEXT);
+    return hooked ? 0 : 1;
+  }
+  if (command == L"tree" && n == 3) return PrintTree(args[2].c_str());
+  if ((command == L"do" || command == L"select") && n == 4) {
+    const HRESULT hr = Act(args);
+    std::printf("hr=%08lx\n", static_cast<unsigned long>(hr));
+    return 0;
+  }
+  if (command == L"nav" && n == 5) {
+    const HRESULT hr = Act(args);
+    std::printf("hr=%08lx\n", static_cast<unsigned long>(hr));
+    return 0;
+  }
+  if (command == L"hit" && n == 5) {
+    Tree tree(args[2].c_str());
+    if (!tree.root) return 2;
+    const LONG x = _wtoi(args[3].c_str()), y = _wtoi(args[4].c_str());
+    Print("hit", Deepest(tree.root, [&](IAccessible* acc, VARIANT* v) { return acc->accHitTest(x, y, v); }));
+    return 0;
+  }
+  if (command == L"wait" && (n == 4 || n == 5)) return Wait(args[2], args[3], n == 5 ? args[4] : L"");
+  if (command == L"events") {
+    for (Seen& e : seen) {
+      if (!e.taken) PrintSeen("seen", e);
+      e.taken = true;
+    }
+    return 0;
+  }
+  std::vector<const wchar_t*> argv;
+  for (const std::wstring& arg : args) argv.push_back(arg.c_str());
+  return Command(static_cast<int>(argv.size()), argv.data());
+}
+
+int Accessibility() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  static Input input;
+  InitializeCriticalSection(&input.lock);
+  // Standard input is read on a thread of its own: this one runs the messages
+  // that bring the events and COM's answers.
+  CloseHandle(CreateThread(nullptr, 0, ReadInput, &input, 0, nullptr));
+  for (;;) {
+    if (MsgWaitForMultipleObjects(1, &input.ready, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+      Pump(0);
+      continue;
+    }
+    for (;;) {
+      EnterCriticalSection(&input.lock);
+      const bool any = !input.lines.empty(), closed = input.closed;
+      std::string line = any ? input.lines.front() : std::string();
+      if (any) input.lines.pop_front();
+      LeaveCriticalSection(&input.lock);
+      if (!any) {
+        if (closed) return 0;
+        break;
+      }
+      const std::vector<std::wstring> args = Arguments(line);
+      const int status = args.size() < 2 ? 1 : AccessibilityCommand(args);
+      std::printf("end=%d\n", status);
+      std::fflush(stdout);
+    }
+  }
 }
 
 }  // namespace

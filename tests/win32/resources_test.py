@@ -14,7 +14,7 @@ RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 LANG_EN_US = 0x0409
 # What a Windows installation provides; nothing else may be imported.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll", "shell32.dll",
-               "comctl32.dll", "ole32.dll", "ucrtbase.dll"}
+               "comctl32.dll", "ole32.dll", "oleaut32.dll", "oleacc.dll", "ucrtbase.dll"}
 
 
 def resources(pe):

@@ -1,5 +1,6 @@
 #include "app/Backend.h"
 
+#include <objbase.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -27,9 +28,8 @@ std::optional<std::uint64_t> TestSeed() {
   return seed;
 }
 
-}  // namespace
-
-int RunBackend(int, char**) {
+// The game on this thread, its event loop until the program ends.
+int Run() {
   win32::Win32Platform platform(GetModuleHandleW(nullptr));
   const std::optional<std::uint64_t> seed = TestSeed();
   rt::ClockRandom random = seed ? rt::ClockRandom([s = *seed] { return s; }) : rt::ClockRandom();
@@ -45,6 +45,17 @@ int RunBackend(int, char**) {
   }
   platform.DestroyWindows();
   return platform.ExitCode().value_or(static_cast<int>(msg.wParam));
+}
+
+}  // namespace
+
+int RunBackend(int, char**) {
+  // The windows' accessible objects are COM objects of this thread, called
+  // through its message loop.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int status = Run();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return status;
 }
 
 }  // namespace quintarel

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Icon.h"
+#include "runtime/Accessible.h"
 #include "runtime/Color.h"
 #include "runtime/Geometry.h"
 #include "runtime/Runtime.h"
@@ -125,6 +126,11 @@ std::optional<rt::Key> KeyOf(WPARAM vk) {
   if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7) return static_cast<rt::Key>(vk - VK_NUMPAD0);
   if (vk == VK_RETURN) return rt::Key::Enter;  // the keypad's Enter too
   if (vk == VK_SPACE) return rt::Key::Space;
+  if (vk == VK_TAB) return rt::Key::Tab;  // Shift+Tab: Tab with Shift held
+  if (vk == VK_LEFT) return rt::Key::Left;
+  if (vk == VK_RIGHT) return rt::Key::Right;
+  if (vk == VK_UP) return rt::Key::Up;
+  if (vk == VK_DOWN) return rt::Key::Down;
   return std::nullopt;
 }
 
@@ -177,6 +183,7 @@ FormWindow::FormWindow(Win32Platform& platform, rt::Runtime& runtime, rt::Form& 
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(wc.hIconSm));
   }
   CreateButtons();
+  accessibility_ = std::make_unique<WindowAccessibility>(*this);
 }
 
 FormWindow::~FormWindow() {
@@ -185,6 +192,7 @@ FormWindow::~FormWindow() {
     DeleteObject(bufferBitmap_);
     DeleteDC(buffer_);
   }
+  accessibility_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
   UnregisterClassW(className_.c_str(), platform_.Instance());
 }
@@ -233,6 +241,58 @@ void FormWindow::Changed(const rt::Control* control) {
     const RECT r = ToRect(rt::PaintRect(*control, screen_));
     InvalidateRect(hwnd_, &r, FALSE);
   }
+  UpdateFocusFrame();
+  if (accessibility_) accessibility_->Changed();
+}
+
+HWND FormWindow::ButtonOf(const rt::Control* control) const {
+  for (const Button& button : buttons_)
+    if (control && button.control == control) return button.hwnd;
+  return nullptr;
+}
+
+void FormWindow::FocusChanged() {
+  UpdateFocusFrame();
+  if (!accessibility_) return;
+  if (!active_) {
+    // Told once the window is active again, when it takes the focus.
+    accessibility_->Changed();
+    return;
+  }
+  const HWND before = GetFocus();
+  PlaceFocus();
+  // A window that took the focus tells it itself: the button's system object,
+  // the form window on WM_SETFOCUS.
+  if (GetFocus() != before) {
+    accessibility_->Changed();
+    return;
+  }
+  accessibility_->FocusMoved();
+}
+
+void FormWindow::Announce(std::string_view text) {
+  if (accessibility_) accessibility_->Announce(text);
+}
+
+void FormWindow::PlaceFocus() {
+  const int node = form_.FocusNode();
+  HWND button = node >= 0 ? ButtonOf(form_.Accessible()[static_cast<std::size_t>(node)].control) : nullptr;
+  HWND wanted = button && IsWindowVisible(button) && IsWindowEnabled(button) ? button : hwnd_;
+  if (GetFocus() != wanted) SetFocus(wanted);
+}
+
+void FormWindow::UpdateFocusFrame() {
+  std::optional<RECT> now;
+  if (active_) {
+    if (const std::optional<rt::PixelRect> frame = rt::FocusFrame(form_, screen_)) now = ToRect(*frame);
+  }
+  const auto same = [](const std::optional<RECT>& a, const std::optional<RECT>& b) {
+    return a.has_value() == b.has_value() && (!a || EqualRect(&*a, &*b));
+  };
+  if (same(focusFrame_, now)) return;
+  if (focusFrame_) InvalidateRect(hwnd_, &*focusFrame_, FALSE);
+  if (now) InvalidateRect(hwnd_, &*now, FALSE);
+  focusFrame_ = now;
 }
 
 rt::PixelRect FormWindow::OuterRect() const {
@@ -260,24 +320,22 @@ rt::PixelRect FormWindow::OuterRect() const {
 bool FormWindow::PreTranslate(MSG& msg) {
   // A focused button takes Space by itself; Enter it has to be given, once per
   // press (an Enter held from the main window's last round must not press OK).
-  // Escape stays unhandled: the button is no cancel button.
-  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || (msg.lParam & (1L << 30)) != 0) return false;
+  // Escape stays unhandled: the button is no cancel button. Tab and the arrows
+  // move the focus as on the window, out of the button too.
+  if (msg.message != WM_KEYDOWN) return false;
+  const bool repeat = (msg.lParam & (1L << 30)) != 0;
   for (const Button& button : buttons_) {
     if (msg.hwnd != button.hwnd) continue;
+    if (const std::optional<rt::Key> key = KeyOf(msg.wParam); key && *key >= rt::Key::Tab) {
+      runtime_.KeyPress(form_, {*key, HeldModifiers(), repeat});
+      return true;
+    }
+    if (msg.wParam != VK_RETURN || repeat) return false;
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.hwnd), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button.hwnd));
     return true;
   }
   return false;
-}
-
-void FormWindow::FocusButton() {
-  for (const Button& button : buttons_) {
-    if (IsWindowVisible(button.hwnd) && IsWindowEnabled(button.hwnd)) {
-      SetFocus(button.hwnd);
-      return;
-    }
-  }
 }
 
 LRESULT CALLBACK FormWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -316,16 +374,29 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) {
-        // A command button holds the focus whenever its window is active, so
-        // Enter and Space always reach it.
-        if (!buttons_.empty()) FocusButton();
+      active_ = LOWORD(wParam) != WA_INACTIVE;
+      if (active_) {
         runtime_.Activated(form_);
-        if (!buttons_.empty()) return 0;
+        // The keys go where the core's focus is: a command button, so that
+        // Enter and Space reach it, or else this window.
+        if (HIWORD(wParam) == 0) PlaceFocus();
       }
-      break;
+      UpdateFocusFrame();
+      return 0;
     case WM_SETFOCUS:
-      FocusButton();
+      PlaceFocus();
+      if (GetFocus() == hwnd_ && accessibility_) accessibility_->FocusMoved();
+      return 0;
+    case WM_GETOBJECT:
+      if (accessibility_) return accessibility_->Respond(wParam, lParam);
+      break;
+    case WindowAccessibility::kPressMessage:
+      if (wParam < form_.Accessible().size()) {
+        if (rt::Control* control = form_.Accessible()[wParam].control) runtime_.Click(*control);
+      }
+      return 0;
+    case WindowAccessibility::kFocusMessage:
+      if (wParam < form_.Accessible().size()) runtime_.Focus(form_, static_cast<int>(wParam));
       return 0;
     case WM_CLOSE:
       // The program decides: its QueryUnload handler ends it (or the runtime
@@ -349,6 +420,7 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY: {
       // Gone, whoever destroyed it: nothing may reach the handle any more.
       HWND gone = hwnd_;
+      accessibility_.reset();
       hwnd_ = nullptr;
       SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
       return DefWindowProcW(gone, message, wParam, lParam);
@@ -419,6 +491,8 @@ void FormWindow::Paint(HDC dc, const RECT& dirty) {
   Fill(dc, dirty, ToColorRef(form_.Design().backColor));
   SetBkMode(dc, TRANSPARENT);
   PaintChildren(dc, nullptr, {dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top});
+  // Drawn over what lies there, as the system marks a focused control.
+  if (focusFrame_) DrawFocusRect(dc, &*focusFrame_);
 }
 
 void FormWindow::PaintChildren(HDC dc, const rt::Control* container, const rt::PixelRect& dirty) {

@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/Form.h"
 #include "runtime/Geometry.h"
 #include "runtime/Platform.h"
+#include "runtime/win32/Accessible.h"
 
 namespace rt {
 class Runtime;
@@ -30,10 +34,16 @@ class FormWindow {
   FormWindow& operator=(const FormWindow&) = delete;
 
   HWND Handle() const { return hwnd_; }
+  rt::Form& Form() const { return form_; }
+  const rt::ScreenInfo& Screen() const { return screen_; }
+  // The BUTTON window standing for the control, if it has one.
+  HWND ButtonOf(const rt::Control* control) const;
   // Why the system gave no window (GetLastError), when it gave none.
   DWORD CreateError() const { return createError_; }
   void Show();
   void Changed(const rt::Control* control);
+  void FocusChanged();
+  void Announce(std::string_view text);
   rt::PixelRect OuterRect() const;
   bool PreTranslate(MSG& msg);
 
@@ -54,7 +64,11 @@ class FormWindow {
   void PaintShape(HDC dc, const rt::Control& shape);
   void PaintImage(HDC dc, const rt::Control& image);
   void PaintChildren(HDC dc, const rt::Control* container, const rt::PixelRect& dirty);
-  void FocusButton();
+  // Gives the keyboard focus to the button the core's focus is on, or else
+  // to the window itself, which takes the keys for the painted controls.
+  void PlaceFocus();
+  // Repaints where the focus frame was and where it is now.
+  void UpdateFocusFrame();
 
   Win32Platform& platform_;
   rt::Runtime& runtime_;
@@ -73,6 +87,10 @@ class FormWindow {
   HBITMAP bufferBitmap_ = nullptr;
   HGDIOBJ bufferPrevious_ = nullptr;
   SIZE bufferSize_{};
+  std::unique_ptr<WindowAccessibility> accessibility_;
+  // Where the focus frame was last painted, in client pixels.
+  std::optional<RECT> focusFrame_;
+  bool active_ = false;
 };
 
 }  // namespace quintarel::win32

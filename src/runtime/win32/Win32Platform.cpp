@@ -122,9 +122,13 @@ void Win32Platform::Changed(rt::Form& form, const rt::Control* control) {
   if (FormWindow* window = WindowOf(form)) window->Changed(control);
 }
 
-void Win32Platform::FocusChanged(rt::Form&) {}
+void Win32Platform::FocusChanged(rt::Form& form) {
+  if (FormWindow* window = WindowOf(form)) window->FocusChanged();
+}
 
-void Win32Platform::Announce(rt::Form&, std::string_view) {}
+void Win32Platform::Announce(rt::Form& form, std::string_view text) {
+  if (FormWindow* window = WindowOf(form)) window->Announce(text);
+}
 
 void Win32Platform::Quit() { Exit(0); }
 
