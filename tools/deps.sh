@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages the project needs and that are missing.
 #   tools/deps.sh play      what building and starting the game needs
 #   tools/deps.sh package   and what making the .deb, the zip and the installer needs
+#   tools/deps.sh web       and what the web build and running its tests under Node.js need
 #   tools/deps.sh test      what building and running every test needs
 set -euo pipefail
 
@@ -15,6 +16,11 @@ packages=(cmake ninja-build g++ python3 googletest
 if [ "$what" = package ] || [ "$what" = test ]; then
   packages+=(dpkg-dev file g++-mingw-w64-x86-64-posix nsis)
 fi
+# The web build: Emscripten, which brings the Node.js its tests run under.
+if [ "$what" = web ] || [ "$what" = test ]; then
+  # The page's font, cut from DejaVu Sans into woff2 with fontTools.
+  packages+=(emscripten python3-fonttools python3-brotli)
+fi
 # Checking the packages.
 if [ "$what" = test ]; then
   packages+=(lintian desktop-file-utils appstream)
@@ -26,6 +32,11 @@ if [ "$what" = test ]; then
   # Orca, heard through its debug log while speech-dispatcher speaks to its
   # dummy module.
   packages+=(orca speech-dispatcher)
+  # The web build's tests: headless Chromium driven over the DevTools protocol.
+  packages+=(chromium python3-websocket)
+  # The Czech locale's source, which the build compiles for the conversion
+  # tests: the game's numbers keep their point under a decimal comma.
+  packages+=(locales)
   # KWin, driven for the Wayland tests: its fake input protocol, its Breeze frame
   # (which the game's windows must not get) and a session bus of its own.
   packages+=(kwin-wayland kwin-style-breeze plasma-wayland-protocols dbus-daemon)

@@ -19,6 +19,12 @@ cmake --preset linux-asan
 cmake --build --preset linux-asan
 ctest --preset linux-asan
 
+# The core suite again, built with Emscripten into WebAssembly and run under
+# Node.js (label web), as the browser build will run it.
+cmake --preset web
+cmake --build --preset web
+ctest --preset web
+
 # Windows: cross-built with mingw-w64 into build/windows/quintarel.exe, every
 # test run under Wine. The Wine prefix lives in build/windows and is made once,
 # here, before any test's clock starts.

@@ -1,0 +1,307 @@
+#!/usr/bin/env python3
+"""The game in a browser: headless Chromium over the DevTools protocol.
+
+    python3 web_test.py SITE          (SITE: build/web, the built site)
+
+Serves the site on 127.0.0.1, starts Chromium with a fresh profile and plays:
+the windows' pixels at design points, a whole game by mouse and one by keys
+(each with the "Chyba!" box once), the hold on the evaluation window (the drawn
+cursor kept inside it whatever the motion, a click aimed at the main window
+changing nothing, Escape freeing it, a click holding it again) and OK, which
+ends the game and frees the pointer.
+"""
+import functools
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+import urllib.request
+
+import websocket
+
+SITE = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/web")
+SEED = 4242
+
+
+def wait_for(condition, what, timeout=10.0):
+    end = time.time() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.time() > end:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.02)
+
+
+class Browser:
+    """Chromium with a profile of its own, one page, driven over CDP."""
+
+    def __init__(self):
+        self.profile = tempfile.mkdtemp(prefix="quintarel-chromium-")
+        self.process = subprocess.Popen(
+            ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--remote-debugging-port=0", "--window-size=1280,1024", f"--user-data-dir={self.profile}",
+             "about:blank"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        port_file = os.path.join(self.profile, "DevToolsActivePort")
+        wait_for(lambda: os.path.exists(port_file) and open(port_file).read().count("\n") >= 1, "Chromium")
+        port = open(port_file).read().split()[0]
+        pages = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list"))
+        page = next(p for p in pages if p["type"] == "page")
+        self.socket = websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True)
+        self.next_id = 0
+        self.events = []
+        self.at = (0, 0)  # where the last mouse event was, in CSS pixels
+        self.send("Page.enable")
+        self.send("Runtime.enable")
+
+    def send(self, method, **params):
+        self.next_id += 1
+        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            message = json.loads(self.socket.recv())
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise AssertionError(f"{method}: {message['error']}")
+                return message.get("result", {})
+            self.events.append(message)
+
+    def js(self, expression):
+        result = self.send("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
+        if "exceptionDetails" in result:
+            raise AssertionError(f"{expression}: {result['exceptionDetails']}")
+        return result["result"].get("value")
+
+    def close(self):
+        self.socket.close()
+        self.process.kill()
+        self.process.wait()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    # Input, in CSS pixels of the page.
+    def mouse(self, kind, x, y, buttons=0):
+        self.at = (x, y)
+        self.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left" if kind != "mouseMoved" else "none",
+                  buttons=buttons, clickCount=1 if kind != "mouseMoved" else 0)
+
+    def click(self, x, y):
+        self.mouse("mouseMoved", x, y)
+        self.mouse("mousePressed", x, y, 1)
+        self.mouse("mouseReleased", x, y)
+
+    KEYS = {"Enter": ("Enter", 13, "\r"), "Space": (" ", 32, " "), "Tab": ("Tab", 9, ""), "Escape": ("Escape", 27, "")}
+
+    def key(self, code):
+        if code.startswith("Digit"):
+            key, vk, text = code[-1], ord(code[-1]), code[-1]
+        else:
+            key, vk, text = self.KEYS[code]
+        # The browser frees a held pointer on an Escape with its native key code.
+        self.send("Input.dispatchKeyEvent", type="keyDown", code=code, key=key, windowsVirtualKeyCode=vk,
+                  nativeVirtualKeyCode=vk, text=text)
+        self.send("Input.dispatchKeyEvent", type="keyUp", code=code, key=key, windowsVirtualKeyCode=vk)
+
+
+class Server:
+    def __init__(self):
+        handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=SITE)
+        handler.log_message = lambda *args: None
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}/"
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def design():
+    """The designed places, in twips, read off the forms' sources as the program has them."""
+    import re
+    places = {}
+    for form in ("frmMain", "frmWin"):
+        text = open(os.path.join(os.path.dirname(__file__), "..", "..", "src", "forms", form + ".cpp")).read()
+        for m in re.finditer(r'\{\.name = "(\w+)",(?: \.kind = K::\w+,)?(?: \.index = (\d+),)? \.left = (\d+), '
+                             r'\.top = (\d+), \.width = (\d+), \.height = (\d+)', text):
+            name = m.group(1) + (f"({m.group(2)})" if m.group(2) else "")
+            places[(form, name)] = tuple(int(v) for v in m.group(3, 4, 5, 6))
+    return places
+
+
+class Game(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Server()
+        cls.places = design()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.close()
+
+    def setUp(self):
+        self.browser = Browser()
+        self.browser.send("Page.navigate", url=f"{self.server.url}?seed={SEED}")
+        wait_for(lambda: self.browser.js("document.querySelectorAll('.window').length") == 1, "the main window")
+
+    def tearDown(self):
+        self.browser.close()
+
+    # Where a control's centre is on the page, in CSS pixels.
+    def window_rect(self, index):
+        return self.browser.js(f"(() => {{ const r = document.querySelectorAll('.window canvas')[{index}]"
+                               f".getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; }})()")
+
+    def client_origin(self, index):
+        # The frame's border and title bar lie above and left of the client area.
+        left, top, _, _ = self.window_rect(index)
+        offset = self.browser.js(f"Quintarel.clientOffset({index})")
+        return left + offset[0], top + offset[1]
+
+    def centre(self, form, name):
+        index = 0 if form == "frmMain" else 1
+        x, y = self.client_origin(index)
+        left, top, width, height = self.places[(form, name)]
+        if form == "frmMain" and name.startswith("lblScore"):
+            fx, fy = self.places[("frmMain", "fraVysledky")][:2]
+            left, top = left + fx, top + fy
+        return x + (left + width / 2) / 15, y + (top + height / 2) / 15
+
+    def pixel(self, index, x, y):
+        left, top, _, _ = self.window_rect(index)
+        return tuple(self.browser.js(
+            f"Array.from(document.querySelectorAll('.window canvas')[{index}].getContext('2d')"
+            f".getImageData({round(x - left)}, {round(y - top)}, 1, 1).data.slice(0, 3))"))
+
+    def dialog_open(self):
+        return self.browser.js("document.getElementById('message').open")
+
+    def held(self):
+        """The browser holds the pointer and the page draws its cursor: the page has heard of the lock."""
+        return self.browser.js("document.pointerLockElement !== null && !document.getElementById('cursor').hidden")
+
+    def free(self):
+        return self.browser.js("document.pointerLockElement === null && document.getElementById('cursor').hidden")
+
+    def answer_box(self):
+        b = self.browser
+        wait_for(self.dialog_open, "the Chyba! box")
+        self.assertEqual(b.js("document.querySelector('#message .prompt').textContent"), "Nemáte vybráno číslo!")
+        self.assertEqual(b.js("document.querySelector('#message .title').textContent"), "Chyba!")
+        return b
+
+    def main_pixels(self):
+        return self.browser.js("(() => { const c = document.querySelectorAll('.window canvas')[0];"
+                               " return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data)"
+                               ".reduce((h, v) => (h * 31 + v) >>> 0, 7); })()")
+
+    def cursor(self):
+        return tuple(self.browser.js("(() => { const c = document.getElementById('cursor'); "
+                                     "return c.hidden ? null : [parseFloat(c.style.left), parseFloat(c.style.top)]; })()")
+                     or ())
+
+    def move_by(self, dx, dy, steps=10):
+        """Relative motion, as a mouse gives it to a held pointer."""
+        x, y = self.browser.at
+        for i in range(1, steps + 1):
+            self.browser.mouse("mouseMoved", x + dx * i / steps, y + dy * i / steps)
+
+    def move_cursor_to(self, x, y):
+        cx, cy = self.cursor()
+        self.move_by(x - cx, y - cy, steps=1)
+        wait_for(lambda: abs(self.cursor()[0] - x) < 1 and abs(self.cursor()[1] - y) < 1, f"the cursor at {x},{y}")
+
+    def button_centre(self, selector):
+        return self.browser.js(f"(() => {{ const r = document.querySelector({json.dumps(selector)})"
+                               ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+
+    def evaluation_and_ok(self):
+        """The evaluation window holds the pointer inside it until OK ends the game."""
+        b = self.browser
+        wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 2, "the evaluation window")
+        wait_for(self.held, "the hold on the evaluation window's activation")
+        left, top, width, height = self.window_rect(1)
+        # Toward every edge: the drawn cursor stops at the window's outer rectangle.
+        ratio = b.js("devicePixelRatio")
+        for dx, dy, edge in ((-3000, 0, "left"), (0, -3000, "top"), (3000, 0, "right"), (0, 3000, "bottom")):
+            self.move_by(dx, dy)
+            cx, cy = self.cursor()
+            self.assertTrue(left <= cx < left + width and top <= cy < top + height, f"cursor {cx},{cy} past {edge}")
+            at_edge = {"left": cx == left, "top": cy == top, "right": abs(cx - (left + width - 1 / ratio)) < 0.01,
+                       "bottom": abs(cy - (top + height - 1 / ratio)) < 0.01}[edge]
+            self.assertTrue(at_edge, f"cursor {cx},{cy} short of the {edge} edge")
+        # A click aimed at the main window lands in the evaluation window.
+        before = self.main_pixels()
+        self.move_cursor_to(left, top + height / 2)
+        self.move_by(-200, 0)
+        b.mouse("mousePressed", *b.at, 1)
+        b.mouse("mouseReleased", *b.at)
+        self.assertEqual(self.main_pixels(), before)
+        self.assertEqual(b.js("document.querySelectorAll('.window').length"), 2)
+        # Escape frees the pointer, and the page says how to hold it again.
+        b.key("Escape")
+        wait_for(self.free, "Escape to free the pointer")
+        self.assertIn("Esc", b.js("document.getElementById('status').textContent"))
+        self.assertEqual(self.cursor(), ())
+        # The browser refuses a new lock for a while after an Escape (about a
+        # second): this waits it out, well clear of it.
+        time.sleep(2)
+        b.click(left + width / 2, top + height / 2)
+        wait_for(self.held, "a click on the evaluation window to hold again")
+        ok = self.button_centre(".window:nth-of-type(2) button")
+        self.move_cursor_to(*ok)
+        b.mouse("mousePressed", *b.at, 1)
+        b.mouse("mouseReleased", *b.at)
+        wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
+        wait_for(self.free, "the pointer freed at the end")
+        self.assertEqual(b.js("document.querySelectorAll('.window').length"), 0)
+
+    def test_pixels_at_design_points(self):
+        pink, orange, yellow = (255, 192, 192), (255, 192, 128), (255, 255, 192)
+        for name, colour in (("lblNoSelect1", orange), ("lblNoSelect7", orange)):
+            left, top, width, height = self.places[("frmMain", name)]
+            x, y = self.client_origin(0)
+            self.assertEqual(self.pixel(0, x + (left + 30) / 15, y + (top + 30) / 15), colour, name)
+        x, y = self.client_origin(0)
+        self.assertEqual(self.pixel(0, x + 3, y + 3), pink)
+        self.assertEqual(self.pixel(0, x + 3000 / 15, y + 2800 / 15), pink)
+        del yellow
+
+    def test_a_whole_game_by_mouse(self):
+        b = self.browser
+        b.click(*self.centre("frmMain", "lblClick1"))
+        self.answer_box()
+        b.click(*self.button_centre("#message button"))
+        wait_for(lambda: not self.dialog_open(), "the box answered")
+        b.click(*self.centre("frmMain", "lblNoSelect3"))
+        for k in range(1, 8):
+            b.click(*self.centre("frmMain", f"lblClick{k}"))
+        self.evaluation_and_ok()
+
+    def test_a_whole_game_by_keys(self):
+        b = self.browser
+        b.key("Enter")
+        self.answer_box()
+        b.key("Enter")
+        wait_for(lambda: not self.dialog_open(), "the box answered")
+        b.key("Digit5")
+        for k in range(1, 8):
+            b.key("Enter" if k % 2 else "Space")
+        wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 2, "the evaluation window")
+        # A key is no gesture the browser takes a lock on: the game says so and plays on.
+        status = wait_for(lambda: self.held() or b.js("document.getElementById('status').textContent"), "the hold")
+        print("keys game, hold:", status, file=sys.stderr)
+        b.key("Enter")
+        wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
+        self.assertTrue(self.free())
+
+
+if __name__ == "__main__":
+    result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(Game))
+    sys.exit(0 if result.wasSuccessful() else 1)
