@@ -83,15 +83,20 @@ TEST(Keys, EachKeyCallsTheHandlerOfTheClickOnItsControl) {
   EXPECT_EQ(pressed({Key::Space}), V{});
 }
 
-TEST(Keys, TheEvaluationWindowHasNoKeysOfItsOwn) {
+TEST(Keys, TheEvaluationWindowsKeysPressOk) {
   Game game;
   quintarel::FrmWin& win = game.project.frmWin();
   int oks = 0;
   win.Bind("cmdOK", Event::Click, [&](EventArgs&) { ++oks; });
-  for (Key key : {Key::Enter, Key::Space, Key::Digit3}) game.runtime().KeyPress(win, {key});
+  // Escape and the digits do nothing there; Enter and Space press OK, with the
+  // focus on OK or in the table alike.
+  for (Key key : {Key::Digit3, Key::Digit7}) game.runtime().KeyPress(win, {key});
   EXPECT_EQ(oks, 0);
-  game.runtime().Click(win.cmdOK);  // its button, focused, takes Enter and Space
+  game.runtime().KeyPress(win, {Key::Enter});
   EXPECT_EQ(oks, 1);
+  game.runtime().KeyPress(win, {Key::Tab});
+  game.runtime().KeyPress(win, {Key::Space});
+  EXPECT_EQ(oks, 2);
 }
 
 // Keys that arrive while the message box is up are dropped, as clicks are.

@@ -94,6 +94,9 @@ constexpr rt::AccessibleTable kRecord{.columnHeaders = "lblCisloText",
                                       .rows = kRows,
                                       .marks = "lblBarva",
                                       .markStates = kAgreement};
+// Enter and Space press OK wherever the focus is in the window, as when OK was
+// the only control that took it: the table a screen reader walks keeps them.
+constexpr rt::KeyBinding kKeys[] = {{rt::Key::Enter, "cmdOK"}, {rt::Key::Space, "cmdOK"}};
 // Told when the window opens: the whole result in one sentence.
 constexpr rt::Spoken kSummary[] = {{.text = "Správné odhady: ", .valueOf = "lblSpravneOdhady"},
                                    {.text = " ze 7, úspěšnost ", .valueOf = "lblUspesnost"},
@@ -129,6 +132,7 @@ const rt::FormDesign kFrmWinDesign{
     .clientWidth = 2505,
     .clientHeight = 2265,
     .controls = kControls,
+    .keys = kKeys,
     .accessible = kAccessible,
     .announceOnOpen = kSummary,
 };

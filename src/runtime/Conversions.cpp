@@ -41,8 +41,15 @@ Decimal Rounded(double value, int precision) {
   return decimal;
 }
 
-// A double has at most 767 significant digits.
-Decimal Exact(double value) { return Rounded(value, 800); }
+// A double has at most 767 significant digits; the zeros after them go.
+Decimal Exact(double value) {
+  Decimal decimal = Rounded(value, 800);
+  const auto last = decimal.digits.find_last_not_of('0');
+  if (last == std::string::npos) return {"0", 0};
+  decimal.exponent += static_cast<long long>(decimal.digits.size() - 1 - last);
+  decimal.digits.resize(last + 1);
+  return decimal;
+}
 
 int Compare(Decimal a, Decimal b) {
   a.digits.erase(0, a.digits.find_first_not_of('0'));
