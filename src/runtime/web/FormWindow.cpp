@@ -225,11 +225,16 @@ void FormWindow::PaintControl(const rt::Control& c) {
   }
 }
 
-void FormWindow::PaintLabel(const rt::Control& c) {
-  const rt::ScreenInfo screen = platform_.Screen();
-  rt::PixelRect r = rt::ControlRect(c, screen);
+rt::PixelRect FormWindow::InWindow(const rt::Control& c) const {
+  rt::PixelRect r = rt::ControlRect(c, platform_.Screen());
   r.left += frame_.client.left;
   r.top += frame_.client.top;
+  return r;
+}
+
+void FormWindow::PaintLabel(const rt::Control& c) {
+  const rt::ScreenInfo screen = platform_.Screen();
+  rt::PixelRect r = InWindow(c);
   const int unit = Unit();
   if (c.BackStyle() == rt::style::Opaque) PageFill(id_, r.left, r.top, r.width, r.height, Rgb(c.BackColor()));
   if (c.BorderStyle() == rt::style::FixedSingle) {
@@ -261,9 +266,7 @@ void FormWindow::PaintLabel(const rt::Control& c) {
 
 void FormWindow::PaintFrameControl(const rt::Control& c) {
   const rt::ScreenInfo screen = platform_.Screen();
-  rt::PixelRect r = rt::ControlRect(c, screen);
-  r.left += frame_.client.left;
-  r.top += frame_.client.top;
+  const rt::PixelRect r = InWindow(c);
   const int unit = Unit();
   PageSave(id_, r.left, r.top, r.width, r.height);
   PageFill(id_, r.left, r.top, r.width, r.height, Rgb(c.BackColor()));

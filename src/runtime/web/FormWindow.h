@@ -45,6 +45,8 @@ class FormWindow {
 
  private:
   rt::PixelPoint ClientPoint(rt::PixelPoint window) const;
+  // A control's rectangle in the window's pixels, frame included.
+  rt::PixelRect InWindow(const rt::Control& control) const;
   void PaintFrame();
   void PaintControls(const rt::Control* container);
   void PaintControl(const rt::Control& control);
