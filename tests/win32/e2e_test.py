@@ -589,6 +589,13 @@ class WholeGame(GameCase):
         moved = numbers(one(probe("window", WIN_TITLE), "outer"))
         self.assertEqual(clip(), first, "held again after the drag")
         self.assertEqual(push((2, 2)), first[:2])
+        # Another program in front lets go of the cursor; gone again, it leaves
+        # the evaluation window active, holding the cursor again.
+        front = probe("front")
+        self.assertEqual((one(front, "front"), numbers(one(front, "clip"))), ("1", (0, 0, *SCREEN)))
+        wait_for(lambda: one(probe("window", WIN_TITLE), "foreground") == "1", what="the evaluation window in front")
+        self.assertEqual(wait_for(lambda: (lambda r: r if r != (0, 0, *SCREEN) else None)(clip()), what="held again"),
+                         first)
         calls = len(self.game.clip_calls())
         # The main window active, then the evaluation window again: Activate
         # runs once more and confines to where the window is now.

@@ -370,6 +370,29 @@ int Command(int argc, const wchar_t* const* argv) {
   }
   if (command == L"serve") return Serve();
   if (command == L"a11y") return Accessibility();
+  if (command == L"front") {
+    // Another program's window comes to the front, then goes: the system
+    // activates the window that was in front before it.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuintarelProbeFront";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 900, 700,
+                                200, 150, nullptr, nullptr, wc.hInstance, nullptr);
+    SetForegroundWindow(hwnd);
+    for (int i = 0; i < 500 && GetForegroundWindow() != hwnd; ++i) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(10);
+    }
+    Print("front", GetForegroundWindow() == hwnd ? 1 : 0);
+    RECT r{};
+    GetClipCursor(&r);
+    PrintRect("clip", r);
+    DestroyWindow(hwnd);
+    return 0;
+  }
   if (command == L"idle") {
     // A desktop's first process sees no cursor clip yet, and every later
     // process would start a new desktop: this one keeps it for the tests.

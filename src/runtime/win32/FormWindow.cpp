@@ -377,6 +377,7 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       active_ = LOWORD(wParam) != WA_INACTIVE;
       if (active_) {
         runtime_.Activated(form_);
+        platform_.Reactivated(hwnd_);
         // The keys go where the core's focus is: a command button, so that
         // Enter and Space reach it, or else this window.
         if (HIWORD(wParam) == 0) PlaceFocus();

@@ -49,6 +49,14 @@ void Win32Platform::ApplyClip() const {
   holding_ = hold;
 }
 
+void Win32Platform::Reactivated(HWND window) const {
+  if (!clip_ || window != clipWindow_) return;
+  // Held already (the window's Activate handler has just held it): once is enough.
+  RECT now{};
+  if (holding_ && GetClipCursor(&now) && EqualRect(&now, &*clip_)) return;
+  ApplyClip();
+}
+
 rt::ScreenInfo Win32Platform::Screen() const {
   rt::ScreenInfo screen;
   screen.widthPx = GetSystemMetrics(SM_CXSCREEN);

@@ -37,6 +37,9 @@ class Win32Platform : public rt::Platform {
   // otherwise. Called again whenever that may have changed: the system's move
   // loop frees the cursor, and a minimised window holds nothing until restored.
   void ApplyClip() const;
+  // The window comes back to the front: the system let go of the cursor when
+  // another program's window came in front of it, and the hold resumes.
+  void Reactivated(HWND window) const;
   rt::ScreenInfo Screen() const override;
   rt::PixelRect OuterRect(const rt::Form& form) const override;
   void ShowForm(rt::Form& form) override;
