@@ -8,12 +8,14 @@ the windows' pixels at design points, a whole game by mouse and one by keys
 (each with the "Chyba!" box once), the hold on the evaluation window (the drawn
 cursor kept inside it whatever the motion, a click aimed at the main window
 changing nothing, Escape freeing it, a click holding it again) and OK, which
-ends the game and frees the pointer.
+ends the game and frees the pointer; and a game as a screen reader plays it,
+through the browser's accessibility tree.
 """
 import functools
 import http.server
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -96,7 +98,8 @@ class Browser:
         self.mouse("mousePressed", x, y, 1)
         self.mouse("mouseReleased", x, y)
 
-    KEYS = {"Enter": ("Enter", 13, "\r"), "Space": (" ", 32, " "), "Tab": ("Tab", 9, ""), "Escape": ("Escape", 27, "")}
+    KEYS = {"Enter": ("Enter", 13, "\r"), "Space": (" ", 32, " "), "Tab": ("Tab", 9, ""), "Escape": ("Escape", 27, ""),
+            "ArrowRight": ("ArrowRight", 39, "")}
 
     def key(self, code):
         if code.startswith("Digit"):
@@ -111,8 +114,11 @@ class Browser:
 
 class Server:
     def __init__(self):
-        handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=SITE)
-        handler.log_message = lambda *args: None
+        class Quiet(http.server.SimpleHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+        handler = functools.partial(Quiet, directory=SITE)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}/"
@@ -300,6 +306,69 @@ class Game(unittest.TestCase):
         b.key("Enter")
         wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
         self.assertTrue(self.free())
+
+    def ax(self):
+        """The page's accessibility tree as a screen reader gets it: role, name, states, children."""
+        nodes = {n["nodeId"]: n for n in self.browser.send("Accessibility.getFullAXTree")["nodes"]}
+        for n in nodes.values():
+            n["props"] = {p["name"]: p["value"].get("value") for p in n.get("properties", [])}
+            n["named"] = (n["role"].get("value"), n.get("name", {}).get("value"))
+        return nodes
+
+    def focused(self):
+        return next(n["named"] for n in self.ax().values() if n["props"].get("focused") and n["named"][0] != "RootWebArea")
+
+    def children(self, nodes, role, name):
+        found = next(n for n in nodes.values() if n["named"] == (role, name))
+        return [nodes[c] for c in found.get("childIds", []) if not nodes[c].get("ignored")]
+
+    def test_a_whole_game_by_screen_reader(self):
+        b = self.browser
+        b.send("Accessibility.enable")
+        nodes = self.ax()
+        radios = self.children(nodes, "radiogroup", "Vyberte číslo")
+        self.assertEqual([r["named"] for r in radios], [("radio", str(k)) for k in range(1, 8)])
+        self.assertEqual({r["props"].get("checked") for r in radios}, {"false"})
+        rounds = {n["named"][1]: n["props"].get("disabled", False) for n in nodes.values() if n["named"][0] == "button"}
+        self.assertEqual(rounds, {f"Kolo {k}": k > 1 for k in range(1, 8)})
+        self.assertEqual(self.focused(), ("radio", "1"))
+        b.key("Digit3")
+        wait_for(lambda: self.focused() == ("radio", "3"), "the focus on the choice")
+        self.assertEqual([r["props"].get("checked") for r in self.children(self.ax(), "radiogroup", "Vyberte číslo")],
+                         ["true" if k == 3 else "false" for k in range(1, 8)])
+        b.key("Tab")
+        wait_for(lambda: self.focused() == ("button", "Kolo 1"), "Tab to the open round")
+        # A screen reader's press is a click on the focused element.
+        told = lambda: b.js("Array.from(document.querySelectorAll('#announce p'), p => p.textContent)")
+        hits = 0
+        for k in range(1, 8):
+            b.js("document.activeElement.click()")
+            said = wait_for(lambda: told()[k - 1:k], f"round {k} told")[0]
+            m = re.fullmatch(rf"Kolo {k}: padlo ([1-7]), (zásah|minutí), úspěšnost (\d+)%\.", said)
+            self.assertTrue(m, said)
+            hits += m.group(2) == "zásah"
+            self.assertEqual((m.group(1) == "3", int(m.group(3))), (m.group(2) == "zásah", hits * 100 // k), said)
+            if k < 7:
+                self.assertEqual(self.focused(), ("button", f"Kolo {k + 1}"))
+        self.assertEqual(wait_for(lambda: told()[7:], "the summary"),
+                         [f"Správné odhady: {hits} ze 7, úspěšnost {hits * 100 // 7}%."])
+        self.assertEqual(self.focused(), ("button", "OK"))
+        nodes = self.ax()
+        rows = self.children(nodes, "grid", "Kola")
+        cells = [[nodes[c]["named"] for c in row.get("childIds", []) if not nodes[c].get("ignored")] for row in rows]
+        self.assertEqual(cells[0], [("columnheader", str(k)) for k in range(1, 8)])
+        self.assertEqual([row[0] for row in cells[1:]], [("rowheader", "Vaše tipy:"), ("rowheader", "Správně:")])
+        guesses = [name for _, name in cells[1][1:]]
+        self.assertEqual([n.split(", ")[0] for n in guesses], ["3"] * 7)
+        self.assertEqual(sum(n.endswith(", shoda") for n in guesses), hits)
+        b.key("Tab")
+        wait_for(lambda: self.focused()[0] == "gridcell", "Tab to the table")
+        column = lambda: b.js("document.activeElement.getAttribute('aria-colindex')")
+        first = column()
+        b.key("ArrowRight")
+        wait_for(lambda: self.focused()[0] == "gridcell" and column() == str(int(first) + 1), "the next cell")
+        b.js("Array.from(document.querySelectorAll('button')).find(e => e.textContent === 'OK').click()")
+        wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
 
 
 if __name__ == "__main__":

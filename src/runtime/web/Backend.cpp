@@ -85,6 +85,14 @@ EMSCRIPTEN_KEEPALIVE void quintarel_button(int window, int index) {
   if (quintarel::web::FormWindow* w = quintarel::WindowOf(window)) w->ButtonClicked(index);
 }
 
+// A screen reader's action on a node of the window's accessible tree: 0 presses, 1 focuses.
+EMSCRIPTEN_KEEPALIVE void quintarel_node(int window, int node, int action) {
+  quintarel::web::FormWindow* w = quintarel::WindowOf(window);
+  if (!w) return;
+  if (action == 0) w->Accessibility().Pressed(node);
+  if (action == 1) w->Accessibility().Focused(node);
+}
+
 EMSCRIPTEN_KEEPALIVE void quintarel_lock(int state) {
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().LockChanged(state);
 }

@@ -38,7 +38,6 @@ EM_JS(void, PageAddButton, (int id, int index, const char* caption, const char* 
 EM_JS(void, PagePlaceButton, (int id, int index, int left, int top, int width, int height, int shown, int enabled), {
   Quintarel.placeButton(id, index, left, top, width, height, shown, enabled);
 });
-EM_JS(void, PageFocus, (int id, int button), { Quintarel.focusButton(id, button); });
 EM_JS(void, PageSave, (int id, int x, int y, int width, int height), { Quintarel.save(id, x, y, width, height); });
 EM_JS(void, PageRestore, (int id), { Quintarel.restore(id); });
 EM_JS(void, PageFill, (int id, int x, int y, int width, int height, int color), {
@@ -112,6 +111,14 @@ FormWindow::FormWindow(int id, rt::Form& form, WebPlatform& platform, rt::PixelP
                   CssFont(control->Font(), rt::FontPixelHeight(control->Font(), platform.Screen())).c_str());
   }
   PlaceButtons();
+  accessibility_ = std::make_unique<WindowAccessibility>(*this);
+}
+
+rt::ScreenInfo FormWindow::Screen() const { return platform_.Screen(); }
+
+int FormWindow::ButtonIndex(const rt::Control* control) const {
+  const auto it = std::find(buttons_.begin(), buttons_.end(), control);
+  return control && it != buttons_.end() ? static_cast<int>(it - buttons_.begin()) : -1;
 }
 
 rt::PixelRect FormWindow::OuterRect() const { return {origin_.x, origin_.y, frame_.outer.width, frame_.outer.height}; }
@@ -143,15 +150,12 @@ void FormWindow::Paint() {
 
 void FormWindow::Refresh(const rt::Control*) {
   PlaceButtons();
+  accessibility_->Changed();
   Paint();
 }
 
 void FormWindow::FocusChanged() {
-  const int node = form_.FocusNode();
-  const rt::Control* control = node >= 0 ? form_.Accessible()[static_cast<std::size_t>(node)].control : nullptr;
-  const auto it = std::find(buttons_.begin(), buttons_.end(), control);
-  // A button takes the page's focus itself; a painted control leaves it on the window.
-  PageFocus(id_, it == buttons_.end() ? -1 : static_cast<int>(it - buttons_.begin()));
+  accessibility_->FocusChanged();
   Paint();
 }
 

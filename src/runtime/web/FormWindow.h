@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "runtime/Form.h"
 #include "runtime/Frame.h"
 #include "runtime/Geometry.h"
+#include "runtime/web/Accessible.h"
 
 namespace quintarel::web {
 
@@ -22,6 +24,11 @@ class FormWindow {
 
   int Id() const { return id_; }
   rt::Form& Form() const { return form_; }
+  WebPlatform& Platform() const { return platform_; }
+  rt::ScreenInfo Screen() const;
+  WindowAccessibility& Accessibility() const { return *accessibility_; }
+  // Which of the page's buttons stands for the control; -1: none does.
+  int ButtonIndex(const rt::Control* control) const;
   const rt::FrameLayout& Frame() const { return frame_; }
   // The outer rectangle on the page's screen, in device pixels.
   rt::PixelRect OuterRect() const;
@@ -67,6 +74,7 @@ class FormWindow {
   std::vector<const rt::Control*> buttons_;
   int pressedButton_ = -1;
   bool shown_ = false;
+  std::unique_ptr<WindowAccessibility> accessibility_;
 };
 
 }  // namespace quintarel::web

@@ -23,6 +23,10 @@ var Quintarel = (function () {
     }
   }
 
+  // ARIA roles of the program's node kinds: group, choice, button, text, table,
+  // column header, row header, cell.
+  var nodeRoles = ["radiogroup", "radio", "button", null, "grid", "columnheader", "rowheader", "gridcell"];
+
   function rgb(color) {
     return "rgb(" + (color & 255) + "," + ((color >> 8) & 255) + "," + ((color >> 16) & 255) + ")";
   }
@@ -107,8 +111,10 @@ var Quintarel = (function () {
       canvas.setAttribute("aria-hidden", "true");
       element.appendChild(canvas);
       screen.appendChild(element);
-      var w = { element: element, canvas: canvas, ctx: canvas.getContext("2d"), buttons: [] };
+      var w = { element: element, canvas: canvas, ctx: canvas.getContext("2d"), buttons: [], nodes: [] };
       windows[id] = w;
+      // A click on the canvas leaves the page's focus where the program puts it.
+      canvas.addEventListener("mousedown", function (e) { e.preventDefault(); });
       canvas.addEventListener("pointerdown", function (e) {
         if (e.button !== 0 || document.pointerLockElement) return;
         var p = point(w, e);
@@ -158,11 +164,73 @@ var Quintarel = (function () {
       w.element.style.zIndex = top + 1;
       if (focus && !w.element.contains(document.activeElement)) (w.focusTarget || w.element).focus({ preventScroll: true });
     },
-    focusButton: function (id, index) {
+    // The window's accessible tree: an element per node of the program's tree,
+    // over the canvas where the node is painted (a command button is its own
+    // button), in the program's reading order. Roles by the program's node kinds.
+    addNode: function (id, node, parent, kind, row, column, button) {
+      var w = windows[id], element, container;
+      var n = { kind: kind, parent: parent, rows: {}, rect: [0, 0, 0, 0] };
+      if (button >= 0) {
+        element = w.buttons[button];
+        n.button = true;
+      } else {
+        element = document.createElement("div");
+        element.className = "node";
+        var role = nodeRoles[kind];
+        if (role) element.setAttribute("role", role);
+        element.dataset.window = id;
+        // A screen reader's click presses; its focus moves the program's focus there.
+        element.addEventListener("click", function (e) {
+          e.preventDefault();
+          call("quintarel_node", [id, node, 0]);
+        });
+        element.addEventListener("focus", function () { call("quintarel_node", [id, node, 1]); });
+      }
+      if (kind >= 5) {
+        // Headers and cells sit in the rows of their table; its row headers
+        // fill its first column.
+        var table = w.nodes[parent], key = kind === 5 ? "head" : String(row);
+        if (!table.rows[key]) {
+          table.rows[key] = document.createElement("div");
+          table.rows[key].className = "node";
+          table.rows[key].setAttribute("role", "row");
+          table.rows[key].style.left = table.rows[key].style.top = "0";
+          table.element.appendChild(table.rows[key]);
+        }
+        container = table.rows[key];
+        element.setAttribute("aria-colindex", kind === 6 ? 1 : column + 2);
+      } else {
+        container = parent >= 0 ? w.nodes[parent].element : w.element;
+      }
+      container.appendChild(element);
+      n.element = element;
+      w.nodes[node] = n;
+    },
+    // Its text (a container's name), its states (bits: enabled, visible,
+    // focusable, checkable, checked) and its place in the window's device pixels.
+    updateNode: function (id, node, text, flags, left, top, width, height) {
+      var w = windows[id], n = w.nodes[node], element = n.element, ratio = window.devicePixelRatio || 1;
+      n.rect = [left, top, width, height];
+      element.hidden = !(flags & 2);
+      if (n.button) return;  // the button names and places itself
+      if (n.kind === 0 || n.kind === 4) element.setAttribute("aria-label", text);
+      else if (element.textContent !== text) element.textContent = text;
+      if (n.kind !== 3 && n.kind !== 0 && n.kind !== 4) element.setAttribute("aria-disabled", flags & 1 ? "false" : "true");
+      if (flags & 8) element.setAttribute("aria-checked", flags & 16 ? "true" : "false");
+      if (flags & 4) element.tabIndex = -1;
+      else element.removeAttribute("tabindex");
+      // Placed within its parent's element; a table's rows lie at the table's corner.
+      var p = n.parent >= 0 ? w.nodes[n.parent].rect : [0, 0];
+      element.style.left = (left - p[0]) / ratio + "px";
+      element.style.top = (top - p[1]) / ratio + "px";
+      element.style.width = width / ratio + "px";
+      element.style.height = height / ratio + "px";
+    },
+    focusNode: function (id, node) {
       var w = windows[id];
-      var target = index >= 0 ? w.buttons[index] : w.element;
+      var target = node >= 0 && w.nodes[node] ? w.nodes[node].element : w.element;
       w.focusTarget = target;
-      if (target && document.activeElement !== target) target.focus({ preventScroll: true });
+      if (document.activeElement !== target) target.focus({ preventScroll: true });
     },
     addButton: function (id, index, caption, font) {
       var w = windows[id];
@@ -341,9 +409,12 @@ var Quintarel = (function () {
     say: say,
     announce: function (text) {
       var live = document.getElementById("announce");
-      // The same text twice is still news: the region is emptied first.
-      live.textContent = "";
-      setTimeout(function () { live.textContent = text; }, 0);
+      // Each its own line: two told at once are both read, the same twice is
+      // still news. The last few stay for a review.
+      var line = document.createElement("p");
+      line.textContent = text;
+      live.appendChild(line);
+      while (live.childNodes.length > 20) live.removeChild(live.firstChild);
     },
     // A minimized window waits as a button of the page's task bar.
     minimized: function (id, title) {
