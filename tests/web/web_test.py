@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The game in a browser: headless Chromium over the DevTools protocol.
 
-    python3 web_test.py SITE          (SITE: build/web, the built site)
+    python3 web_test.py SITE [GAME]   (SITE: build/web, the built site; GAME: a
+                                       folder whose quintarel.js and .wasm replace
+                                       the site's, a build with Emscripten's checks)
 
 Serves the site on 127.0.0.1, starts Chromium with a fresh profile and plays:
 the windows' pixels at design points, a whole game by mouse and one by keys
@@ -28,6 +30,7 @@ import urllib.request
 import websocket
 
 SITE = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/web")
+GAME = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
 SEED = 4242
 
 
@@ -117,6 +120,12 @@ class Server:
         class Quiet(http.server.SimpleHTTPRequestHandler):
             def log_message(self, *args):
                 pass
+
+            def translate_path(self, path):
+                name = path.split("?")[0].lstrip("/")
+                if GAME and name in ("quintarel.js", "quintarel.wasm"):
+                    return os.path.join(GAME, name)
+                return super().translate_path(path)
 
         handler = functools.partial(Quiet, directory=SITE)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
