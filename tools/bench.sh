@@ -2,7 +2,8 @@
 # Measures the game against floor programs (bare Qt and Win32 windows that paint
 # one colour and repaint a patch on a click, tests/bench/) on a private Xvfb and
 # prints a table: start-up, first frame, click -> repaint and peak RSS, for the
-# Qt build and for the Win32 build under Wine.
+# Qt build and for the Win32 build under Wine; then the browser build against a
+# floor page (tests/bench/floor.html) in headless Chromium, with its targets.
 #   tools/bench.sh [--runs N] [--clicks N]      (defaults: 15 runs, 10 clicks each)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,8 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target quintarel quintarel_floor quintarel_bench
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quintarel quintarel_floor quintarel_probe
+cmake --preset web >/dev/null
+cmake --build --preset web --target quintarel quintarel_site
 
 # The floor opens in the same Wine desktop as the game (cmake/wine-run.sh sets
 # up the prefix for the game and the probe).
@@ -25,4 +28,6 @@ echo "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 build/linux/tests/bench/quintarel_bench "$@" build/linux/quintarel build/linux/tests/bench/quintarel_floor \
   "$wine_run" build/windows/quintarel.exe build/windows/tests/bench/quintarel_floor.exe \
   build/windows/quintarel_probe.exe
+echo
+/usr/bin/python3 tests/bench/web_bench.py build/web "$@"
 echo "Load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -116,18 +116,20 @@ class Browser:
 
 
 class Server:
-    def __init__(self):
+    """A static server on 127.0.0.1 for the site; `files` serves other files under given names."""
+
+    def __init__(self, site=SITE, files=None):
+        files = dict(files or {})
+
         class Quiet(http.server.SimpleHTTPRequestHandler):
             def log_message(self, *args):
                 pass
 
             def translate_path(self, path):
                 name = path.split("?")[0].lstrip("/")
-                if GAME and name in ("quintarel.js", "quintarel.wasm"):
-                    return os.path.join(GAME, name)
-                return super().translate_path(path)
+                return files[name] if name in files else super().translate_path(path)
 
-        handler = functools.partial(Quiet, directory=SITE)
+        handler = functools.partial(Quiet, directory=site)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}/"
@@ -138,22 +140,27 @@ class Server:
 
 
 def design():
-    """The designed places, in twips, read off the forms' sources as the program has them."""
-    import re
+    """The designed places, in twips of the form's client area, read off the forms' sources as the program has them."""
     places = {}
     for form in ("frmMain", "frmWin"):
         text = open(os.path.join(os.path.dirname(__file__), "..", "..", "src", "forms", form + ".cpp")).read()
-        for m in re.finditer(r'\{\.name = "(\w+)",(?: \.kind = K::\w+,)?(?: \.index = (\d+),)? \.left = (\d+), '
-                             r'\.top = (\d+), \.width = (\d+), \.height = (\d+)', text):
+        for m in re.finditer(r'\{\.name = "(\w+)",(?: \.kind = K::\w+,)?(?: \.index = (\d+),)?'
+                             r'(?: \.container = "(\w+)",)? \.left = (\d+), \.top = (\d+), \.width = (\d+), '
+                             r'\.height = (\d+)', text):
             name = m.group(1) + (f"({m.group(2)})" if m.group(2) else "")
-            places[(form, name)] = tuple(int(v) for v in m.group(3, 4, 5, 6))
+            left, top, width, height = (int(v) for v in m.group(4, 5, 6, 7))
+            if m.group(3):
+                # Containers come before what they hold in the design.
+                left, top = left + places[(form, m.group(3))][0], top + places[(form, m.group(3))][1]
+            places[(form, name)] = (left, top, width, height)
     return places
 
 
 class Game(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = Server()
+        cls.server = Server(files={name: os.path.join(GAME, name) for name in ("quintarel.js", "quintarel.wasm")}
+                            if GAME else None)
         cls.places = design()
 
     @classmethod
@@ -183,9 +190,6 @@ class Game(unittest.TestCase):
         index = 0 if form == "frmMain" else 1
         x, y = self.client_origin(index)
         left, top, width, height = self.places[(form, name)]
-        if form == "frmMain" and name.startswith("lblScore"):
-            fx, fy = self.places[("frmMain", "fraVysledky")][:2]
-            left, top = left + fx, top + fy
         return x + (left + width / 2) / 15, y + (top + height / 2) / 15
 
     def pixel(self, index, x, y):
@@ -315,6 +319,71 @@ class Game(unittest.TestCase):
         b.key("Enter")
         wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
         self.assertTrue(self.free())
+
+    def problem(self):
+        return self.browser.js("(() => { const p = document.getElementById('problem');"
+                               " return !p || p.hidden ? null : p.textContent; })()")
+
+    def test_what_the_page_cannot_do_it_says(self):
+        b = self.browser
+        # Opened as a file, where the wasm can't be fetched: how to serve it.
+        b.send("Page.navigate", url=f"file://{SITE}/index.html")
+        self.assertIn("http.server", wait_for(self.problem, "the line on a file:// page"))
+        self.assertEqual(b.js("document.querySelectorAll('.window').length"), 0)
+        # A browser without WebAssembly.
+        script = b.send("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly;")["identifier"]
+        b.send("Page.navigate", url=self.server.url)
+        self.assertIn("WebAssembly", wait_for(self.problem, "the line without WebAssembly"))
+        b.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script)
+        # Scripts off: the page's own text, not a blank canvas.
+        b.send("Emulation.setScriptExecutionDisabled", value=True)
+        b.send("Page.navigate", url=self.server.url)
+        shown = lambda: [n["named"][1] for n in self.ax().values() if "se zapnutým JavaScriptem" in (n["named"][1] or "")]
+        wait_for(shown, "the line without scripts")
+
+    def test_a_font_that_fails_to_load(self):
+        fontless = Server(files={f"fonts/{name}.woff2": os.path.join(SITE, "no-such-font")
+                                 for name in ("QuintarelSans", "QuintarelSans-Bold")})
+        try:
+            b = self.browser
+            b.send("Page.navigate", url=f"{fontless.url}?seed={SEED}")
+            wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 1, "the main window")
+            self.assertTrue(b.js("!document.getElementById('status').hidden"))
+            self.assertIn("Písmo", b.js("document.getElementById('status').textContent"))
+            # The named fallbacks draw, and the game plays.
+            b.click(*self.centre("frmMain", "lblNoSelect3"))
+            b.click(*self.centre("frmMain", "lblClick1"))
+            said = wait_for(lambda: b.js("Array.from(document.querySelectorAll('#announce p'), p => p.textContent)"),
+                            "round 1 told")
+            self.assertTrue(said[0].startswith("Kolo 1: padlo "), said)
+        finally:
+            fontless.close()
+
+    def test_a_page_too_small_for_the_windows_scrolls_to_them(self):
+        b = self.browser
+        b.send("Emulation.setDeviceMetricsOverride", width=320, height=240, deviceScaleFactor=1, mobile=False)
+        b.send("Page.navigate", url=f"{self.server.url}?seed={SEED}")
+        wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 1, "the main window")
+        b.key("Digit3")
+        for _ in range(7):
+            b.key("Enter")
+        wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 2, "the evaluation window")
+        for index in range(2):
+            # Scrolled to, each window lies whole in the page, none of it cut off.
+            corners = b.js(f"""(() => {{
+                const c = document.querySelectorAll('.window canvas')[{index}];
+                const r = c.getBoundingClientRect();
+                const x = r.left + scrollX, y = r.top + scrollY;
+                const seen = [];
+                for (const [px, py] of [[x + 1, y + 1], [x + r.width - 2, y + 1], [x + 1, y + r.height - 2],
+                                        [x + r.width - 2, y + r.height - 2]]) {{
+                    scrollTo(px - 10, py - 10);
+                    const hit = document.elementFromPoint(px - scrollX, py - scrollY);
+                    seen.push(hit === c || c.parentElement.contains(hit));
+                }}
+                return [x >= 0 && y >= 0, seen];
+            }})()""")
+            self.assertEqual(corners, [True, [True] * 4], f"window {index}")
 
     def ax(self):
         """The page's accessibility tree as a screen reader gets it: role, name, states, children."""

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "Project.h"
@@ -42,6 +43,14 @@ std::unique_ptr<rt::ClockRandom> MakeRandom() {
   return std::make_unique<rt::ClockRandom>([value] { return value; });
 }
 
+// Each call from the page is one event: what it changes is painted once, when it is done.
+struct Event {
+  Event() {
+    if (game) batch.emplace(game->platform);
+  }
+  std::optional<web::WebPlatform::Batch> batch;
+};
+
 web::FormWindow* WindowOf(int id) { return game && !game->platform.Ended() ? game->platform.Window(id) : nullptr; }
 
 }  // namespace
@@ -59,6 +68,7 @@ int RunBackend(int, char**) {
   game->random = MakeRandom();
   game->project = std::make_unique<Project>(game->platform, *game->random);
   game->platform.Attach(game->project->Rt());
+  const Event start;
   game->project->Start();
   return 0;
 }
@@ -70,6 +80,7 @@ int RunBackend(int, char**) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void quintarel_mouse(int window, int kind, int x, int y) {
+  const quintarel::Event event;
   quintarel::web::FormWindow* w = quintarel::WindowOf(window);
   if (!w) return;
   if (kind == 0) w->MouseDown({x, y});
@@ -78,15 +89,18 @@ EMSCRIPTEN_KEEPALIVE void quintarel_mouse(int window, int kind, int x, int y) {
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_key(int window, int key, int modifiers, int repeat) {
+  const quintarel::Event event;
   if (quintarel::web::FormWindow* w = quintarel::WindowOf(window)) w->Key(key, modifiers, repeat != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_button(int window, int index) {
+  const quintarel::Event event;
   if (quintarel::web::FormWindow* w = quintarel::WindowOf(window)) w->ButtonClicked(index);
 }
 
 // A screen reader's action on a node of the window's accessible tree: 0 presses, 1 focuses.
 EMSCRIPTEN_KEEPALIVE void quintarel_node(int window, int node, int action) {
+  const quintarel::Event event;
   quintarel::web::FormWindow* w = quintarel::WindowOf(window);
   if (!w) return;
   if (action == 0) w->Accessibility().Pressed(node);
@@ -94,24 +108,30 @@ EMSCRIPTEN_KEEPALIVE void quintarel_node(int window, int node, int action) {
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_lock(int state) {
+  const quintarel::Event event;
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().LockChanged(state);
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_held_move(int dx, int dy) {
+  const quintarel::Event event;
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().Moved(dx, dy);
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_held_button(int down) {
+  const quintarel::Event event;
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().Button(down != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE void quintarel_restore(int window) {
+  const quintarel::Event event;
   if (quintarel::web::FormWindow* w = quintarel::WindowOf(window)) {
     w->Show();
     quintarel::game->platform.Activate(*w);
   }
 }
 
-EMSCRIPTEN_KEEPALIVE void quintarel_resized() {}
+EMSCRIPTEN_KEEPALIVE void quintarel_resized() {
+  if (quintarel::game) quintarel::game->platform.ScreenChanged();
+}
 
 }  // extern "C"

@@ -3,7 +3,9 @@
 #include <emscripten.h>
 
 #include <cmath>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace quintarel::web {
 
@@ -18,6 +20,14 @@ EM_JS(int, PageLineHeight, (const char* font), {
 });
 // clang-format on
 
+// The page's fonts do not change under a running game (the first paint waits
+// for them), and every paint measures the same captions again: each width is
+// asked of the browser once.
+std::map<std::pair<std::string, std::string>, int>& Widths() {
+  static std::map<std::pair<std::string, std::string>, int> widths;
+  return widths;
+}
+
 }  // namespace
 
 std::string CssFont(const rt::FontDesign& design, int pixelHeight) {
@@ -29,11 +39,17 @@ std::string CssFont(const rt::FontDesign& design, int pixelHeight) {
 }
 
 int FontMeasure::Width(std::string_view utf8, int stretchPercent) const {
-  const std::string text(utf8);
-  const int width = PageTextWidth(text.c_str(), font_.c_str());
+  auto [it, added] = Widths().try_emplace({font_, std::string(utf8)}, 0);
+  if (added) it->second = PageTextWidth(it->first.second.c_str(), font_.c_str());
+  const int width = it->second;
   return static_cast<int>(std::lround(width * stretchPercent / 100.0));
 }
 
-int FontMeasure::LineHeight(int) const { return PageLineHeight(font_.c_str()); }
+int FontMeasure::LineHeight(int) const {
+  static std::map<std::string, int> heights;
+  auto [it, added] = heights.try_emplace(font_, 0);
+  if (added) it->second = PageLineHeight(font_.c_str());
+  return it->second;
+}
 
 }  // namespace quintarel::web

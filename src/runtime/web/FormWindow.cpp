@@ -137,6 +137,13 @@ void FormWindow::Hide() {
 }
 
 void FormWindow::Paint() {
+  if (platform_.Batching())
+    platform_.Mark(*this);
+  else
+    PaintNow();
+}
+
+void FormWindow::PaintNow() {
   if (!shown_) return;
   PaintFrame();
   const rt::PixelRect& client = frame_.client;

@@ -38,7 +38,9 @@ class FormWindow {
   void Show();
   void Hide();
   // Paints it all anew: the page keeps no stale pixels between two paints.
+  // Inside an event of the page's, at its end.
   void Paint();
+  void PaintNow();
   void Refresh(const rt::Control* changed);
   void FocusChanged();
 

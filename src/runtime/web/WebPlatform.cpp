@@ -34,7 +34,19 @@ WebPlatform::WebPlatform() : clip_(std::make_unique<CursorClip>(*this)) {}
 WebPlatform::~WebPlatform() = default;
 
 int WebPlatform::MessageBox(std::string_view prompt, int style, std::string_view title) {
+  PaintMarked();
   return ShowMessageBox(prompt, style, title);
+}
+
+void WebPlatform::Mark(FormWindow& window) {
+  if (std::find(marked_.begin(), marked_.end(), &window) == marked_.end()) marked_.push_back(&window);
+}
+
+void WebPlatform::PaintMarked() {
+  std::vector<FormWindow*> marked;
+  marked.swap(marked_);
+  if (ended_) return;
+  for (FormWindow* window : marked) window->PaintNow();
 }
 
 void WebPlatform::ClipCursor(const rt::ClipRect* rect) {
@@ -49,7 +61,9 @@ void WebPlatform::ClipCursor(const rt::ClipRect* rect) {
 }
 
 rt::ScreenInfo WebPlatform::Screen() const {
-  rt::ScreenInfo screen;
+  // Asked for at every step of a paint; the page says when it changes.
+  if (screen_) return *screen_;
+  rt::ScreenInfo& screen = screen_.emplace();
   screen.widthPx = PageScreenWidth();
   screen.heightPx = PageScreenHeight();
   // Twips stay 1440 to the inch of the page's CSS pixels, 96 to the inch.
@@ -57,6 +71,8 @@ rt::ScreenInfo WebPlatform::Screen() const {
   screen.twipsPerPixelX = screen.twipsPerPixelY = twips;
   return screen;
 }
+
+void WebPlatform::ScreenChanged() { screen_.reset(); }
 
 rt::PixelRect WebPlatform::OuterRect(const rt::Form& form) const {
   const FormWindow* window = WindowFor(form);

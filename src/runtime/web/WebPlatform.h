@@ -46,6 +46,28 @@ class WebPlatform : public rt::Platform {
   FormWindow* WindowAt(rt::PixelPoint screen) const;
   CursorClip& Clip() const { return *clip_; }
   bool Ended() const { return ended_; }
+  // The page was resized or zoomed: the screen is asked for again.
+  void ScreenChanged();
+
+  // One event of the page's, painted once when it is done, however many
+  // changes it makes: a paint asked for inside it marks the window.
+  class Batch {
+   public:
+    explicit Batch(WebPlatform& platform) : platform_(platform) { ++platform_.batch_; }
+    ~Batch() {
+      if (--platform_.batch_ == 0) platform_.PaintMarked();
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    WebPlatform& platform_;
+  };
+  bool Batching() const { return batch_ > 0; }
+  void Mark(FormWindow& window);
+  // Paints the marked windows now: at the end of an event, and before the
+  // program waits in a message box, so that the page shows what led to it.
+  void PaintMarked();
 
  private:
   FormWindow* WindowFor(const rt::Form& form) const;
@@ -58,6 +80,9 @@ class WebPlatform : public rt::Platform {
   FormWindow* active_ = nullptr;
   rt::WindowPlacer placer_;
   bool ended_ = false;
+  mutable std::optional<rt::ScreenInfo> screen_;
+  int batch_ = 0;
+  std::vector<FormWindow*> marked_;
 };
 
 }  // namespace quintarel::web

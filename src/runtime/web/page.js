@@ -11,6 +11,7 @@ var Quintarel = (function () {
   var asleep = false;    // the program waits for a message box: no calls into it
   var cursor = null;     // the cursor the page draws while the pointer is held
   var status = null;     // the page's line of what it can't do, if anything
+  var ascents = {};      // font -> its ascent, the same for every text in it
 
   var inside = false;    // a call into the program is running: what it causes waits for none
   function call(name, args) {
@@ -48,6 +49,20 @@ var Quintarel = (function () {
     var r = w.canvas.getBoundingClientRect();
     var ratio = window.devicePixelRatio || 1;
     return [Math.floor((e.clientX - r.left) * ratio), Math.floor((e.clientY - r.top) * ratio)];
+  }
+
+  // The page's focus moves when the program's call is done: the layout a
+  // focus forces is then done once, with the rest of the call's changes.
+  var focusTarget = null;
+  function focusLater(element) {
+    if (!focusTarget) {
+      queueMicrotask(function () {
+        var target = focusTarget;
+        focusTarget = null;
+        if (document.activeElement !== target) target.focus({ preventScroll: true });
+      });
+    }
+    focusTarget = element;
   }
 
   function say(text) {
@@ -162,7 +177,7 @@ var Quintarel = (function () {
       var w = windows[id], top = 0;
       Object.keys(windows).forEach(function (k) { top = Math.max(top, Number(windows[k].element.style.zIndex || 0)); });
       w.element.style.zIndex = top + 1;
-      if (focus && !w.element.contains(document.activeElement)) (w.focusTarget || w.element).focus({ preventScroll: true });
+      if (focus && !w.element.contains(focusTarget || document.activeElement)) focusLater(w.focusTarget || w.element);
     },
     // The window's accessible tree: an element per node of the program's tree,
     // over the canvas where the node is painted (a command button is its own
@@ -230,7 +245,7 @@ var Quintarel = (function () {
       var w = windows[id];
       var target = node >= 0 && w.nodes[node] ? w.nodes[node].element : w.element;
       w.focusTarget = target;
-      if (document.activeElement !== target) target.focus({ preventScroll: true });
+      focusLater(target);
     },
     addButton: function (id, index, caption, font) {
       var w = windows[id];
@@ -325,7 +340,8 @@ var Quintarel = (function () {
       ctx.font = font;
       ctx.textBaseline = "alphabetic";
       ctx.fillStyle = rgb(color);
-      var ascent = Math.ceil(ctx.measureText(text).fontBoundingBoxAscent);
+      var ascent = ascents[font];
+      if (ascent === undefined) ascent = ascents[font] = Math.ceil(ctx.measureText(text).fontBoundingBoxAscent);
       ctx.translate(x, y + ascent);
       if (stretch !== 100) ctx.scale(stretch / 100, 1);
       ctx.fillText(text, 0, 0);
@@ -350,10 +366,6 @@ var Quintarel = (function () {
       image.data.set(pixels);
       ctx.putImageData(image, 0, 0);
       Quintarel.iconCanvas = canvas;
-      var link = document.querySelector("link[rel=icon]") || document.createElement("link");
-      link.rel = "icon";
-      link.href = canvas.toDataURL("image/png");
-      document.head.appendChild(link);
     },
     image: function (id, x, y, width, height) {
       var ctx = windows[id].ctx;
