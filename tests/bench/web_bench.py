@@ -75,6 +75,9 @@ class Bench:
         self.browser = web_test.Browser()
         self.harness = web_test.Game("test_pixels_at_design_points")
         self.harness.browser, self.harness.places = self.browser, web_test.design()
+        self.script = None
+        # The watched patch: lblNumber in the game, a patch of its size on the floor.
+        self.number = [v / 15 for v in self.harness.places[("frmMain", "lblNumber")]]
         left, top, _, _ = self.harness.places[("frmMain", "lblNoSelect1")]
         # The game's first frame shows the first number box's orange.
         self.game_ready = {"canvas": ".window canvas", "client": True, "x": (left + 30) / 15, "y": (top + 30) / 15}
@@ -94,14 +97,11 @@ class Bench:
         b.send("Page.navigate", url=url)
         return wait_for(lambda: b.js("window.benchWatch && window.benchWatch.frame"), f"the first frame of {url}")
 
-    script = None
-
     def run_game(self, clicks):
         frame = self.open(self.server.url + "?seed=1", self.game_ready)
-        left, top, width, height = self.harness.places[("frmMain", "lblNumber")]
+        left, top, width, height = self.number
         cx, cy = self.browser.js("Quintarel.clientOffset(0)")
-        self.browser.js(f"benchWatch.watch = {{canvas: '.window canvas', rect: [{cx + left / 15}, {cy + top / 15}, "
-                        f"{width / 15}, {height / 15}]}}")
+        self.browser.js(f"benchWatch.watch = {{canvas: '.window canvas', rect: [{cx + left}, {cy + top}, {width}, {height}]}}")
         # Number boxes 3 and 5 in turn: each click changes the number shown.
         targets = [self.harness.centre("frmMain", "lblNoSelect3"), self.harness.centre("frmMain", "lblNoSelect5")]
         return frame, self.clicks(clicks, targets)
@@ -110,9 +110,8 @@ class Bench:
         (x, y), (w, h) = self.client, self.size
         url = self.server.url + "floor.html?" + urllib.parse.urlencode({"x": x, "y": y, "w": w, "h": h})
         frame = self.open(url, {"canvas": "canvas", "client": False, "x": 3, "y": 3})
-        # A patch of the game's lblNumber size: the watcher's sampling costs both pages the same.
-        _, _, pw, ph = self.harness.places[("frmMain", "lblNumber")]
-        self.browser.js(f"benchWatch.watch = {{canvas: 'canvas', rect: [3, 3, {pw / 15}, {ph / 15}]}}")
+        # The same patch size: the watcher's sampling costs both pages the same.
+        self.browser.js(f"benchWatch.watch = {{canvas: 'canvas', rect: [3, 3, {self.number[2]}, {self.number[3]}]}}")
         return frame, self.clicks(clicks, [(x + w / 2, y + h / 2)])
 
     def clicks(self, n, targets):
