@@ -268,11 +268,11 @@ class Game(unittest.TestCase):
         wait_for(self.free, "Escape to free the pointer")
         self.assertIn("Esc", b.js("document.getElementById('status').textContent"))
         self.assertEqual(self.cursor(), ())
-        # The browser refuses a new lock for a while after an Escape (about a
-        # second): this waits it out, well clear of it.
-        time.sleep(2)
+        # At once: the browser refuses a new lock for a while after an Escape,
+        # and this press still holds the pointer when that time is up.
         b.click(left + width / 2, top + height / 2)
         wait_for(self.held, "a click on the evaluation window to hold again")
+        self.assertEqual(b.js("document.getElementById('status').hidden"), True)
         ok = self.button_centre(".window:nth-of-type(2) button")
         self.move_cursor_to(*ok)
         b.mouse("mousePressed", *b.at, 1)
@@ -313,9 +313,12 @@ class Game(unittest.TestCase):
         for k in range(1, 8):
             b.key("Enter" if k % 2 else "Space")
         wait_for(lambda: b.js("document.querySelectorAll('.window').length") == 2, "the evaluation window")
-        # A key is no gesture the browser takes a lock on: the game says so and plays on.
+        # Here the browser refuses a lock asked for on a key (its page has had no
+        # click yet): the game says so, and plays on unheld.
         status = wait_for(lambda: self.held() or b.js("document.getElementById('status').textContent"), "the hold")
-        print("keys game, hold:", status, file=sys.stderr)
+        if status is not True:
+            self.assertEqual(status, "Prohlížeč nedovolil podržet ukazatel myši: hra pokračuje bez toho.")
+            self.assertEqual(self.cursor(), ())
         b.key("Enter")
         wait_for(lambda: not b.js("document.getElementById('ended').hidden"), "the ended page")
         self.assertTrue(self.free())

@@ -112,6 +112,11 @@ EMSCRIPTEN_KEEPALIVE void quintarel_lock(int state) {
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().LockChanged(state);
 }
 
+EMSCRIPTEN_KEEPALIVE void quintarel_hold_again() {
+  const quintarel::Event event;
+  if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().HoldAgain();
+}
+
 EMSCRIPTEN_KEEPALIVE void quintarel_held_move(int dx, int dy) {
   const quintarel::Event event;
   if (quintarel::game && !quintarel::game->platform.Ended()) quintarel::game->platform.Clip().Moved(dx, dy);

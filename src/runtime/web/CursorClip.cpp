@@ -14,6 +14,7 @@ namespace {
 
 // clang-format off
 EM_JS(void, PageHold, (int window), { Quintarel.hold(window); });
+EM_JS(void, PageHoldLater, (double ms), { Quintarel.holdLater(ms); });
 EM_JS(void, PageRelease, (), { Quintarel.release(); });
 EM_JS(void, PageCursor, (int x, int y, int shown), { Quintarel.drawCursor(x, y, shown); });
 EM_JS(void, PageSay, (const char* text), { Quintarel.say(UTF8ToString(text)); });
@@ -21,6 +22,11 @@ EM_JS(double, PageClipRatio, (), { return Quintarel.ratio(); });
 // clang-format on
 
 constexpr const char* kFreed = "Ukazatel myši je volný (Esc). Klepnutím do okna Vyhodnocení ho okno znovu podrží.";
+// The browser refuses a new lock for a while after the user frees the pointer
+// (Chromium: 1.25 s after an Escape); a press in that time still holds it, once
+// the time is up, rather than taking the refusal for the browser's last word.
+constexpr double kRelockAfterMs = 1300;
+
 constexpr const char* kRefused = "Prohlížeč nedovolil podržet ukazatel myši: hra pokračuje bez toho.";
 
 }  // namespace
@@ -50,10 +56,18 @@ void CursorClip::Pressed(int window) {
   }
 }
 
+void CursorClip::HoldAgain() { Pressed(window_); }
+
 void CursorClip::LockChanged(int state) {
   locked_ = state == 1 && rect_.has_value();
   PageCursor(cursor_.x, cursor_.y, locked_ ? 1 : 0);
   if (!rect_) return;
+  const double now = emscripten_get_now();
+  if (state == 0) freedAt_ = now;
+  if (state == -1 && freedAt_ && now - *freedAt_ < kRelockAfterMs) {
+    PageHoldLater(kRelockAfterMs - (now - *freedAt_));
+    return;
+  }
   PageSay(locked_ ? "" : state == 0 ? kFreed : kRefused);
 }
 

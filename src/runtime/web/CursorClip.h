@@ -21,6 +21,8 @@ class CursorClip {
   void Release();
   // The window that asked for the hold was pressed: held again after an Escape.
   void Pressed(int window);
+  // A press the browser refused just after the user freed the pointer, asked again.
+  void HoldAgain();
   // The real pointer's last place on the screen, in device pixels.
   void PointerAt(rt::PixelPoint screen) { pointer_ = screen; }
 
@@ -39,6 +41,7 @@ class CursorClip {
   std::optional<rt::ClipRect> rect_;
   int window_ = -1;
   bool locked_ = false;
+  std::optional<double> freedAt_;  // when the user last freed a hold, page time in ms
   rt::PixelPoint pointer_;
   rt::PixelPoint cursor_;
 };

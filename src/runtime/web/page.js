@@ -10,6 +10,7 @@ var Quintarel = (function () {
   var windows = {};      // id -> {canvas, ctx, element}
   var asleep = false;    // the program waits for a message box: no calls into it
   var cursor = null;     // the cursor the page draws while the pointer is held
+  var holdTimer = 0;     // a hold to ask for again, once the browser will grant it
   var status = null;     // the page's line of what it can't do, if anything
   var ascents = {};      // font -> its ascent, the same for every text in it
 
@@ -90,7 +91,8 @@ var Quintarel = (function () {
         call("quintarel_lock", [held ? 1 : 0]);
       });
       document.addEventListener("pointerlockerror", function () {
-        call("quintarel_lock", [-1]);
+        // A second request's refusal while the first one's lock is held is no refusal.
+        if (document.pointerLockElement !== screen) call("quintarel_lock", [-1]);
       });
       screen.addEventListener("mousemove", function (e) {
         if (document.pointerLockElement === screen) call("quintarel_held_move", [e.movementX, e.movementY]);
@@ -403,12 +405,24 @@ var Quintarel = (function () {
       if (document.pointerLockElement === screen) return;
       try {
         var result = screen.requestPointerLock();
-        if (result && result.catch) result.catch(function () { call("quintarel_lock", [-1]); });
+        if (result && result.catch) result.catch(function () {
+          if (document.pointerLockElement !== screen) call("quintarel_lock", [-1]);
+        });
       } catch (e) {
         call("quintarel_lock", [-1]);
       }
     },
+    // The same press's hold, asked again when the browser will hear it.
+    holdLater: function (ms) {
+      clearTimeout(holdTimer);
+      holdTimer = setTimeout(function () {
+        holdTimer = 0;
+        call("quintarel_hold_again", []);
+      }, ms);
+    },
     release: function () {
+      clearTimeout(holdTimer);
+      holdTimer = 0;
       if (document.pointerLockElement) document.exitPointerLock();
     },
     drawCursor: function (x, y, shown) {
