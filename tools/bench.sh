@@ -14,7 +14,7 @@ cmake --build --preset linux --target quintarel quintarel_floor quintarel_bench
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target quintarel quintarel_floor quintarel_probe
 cmake --preset web >/dev/null
-cmake --build --preset web --target quintarel quintarel_site
+cmake --build --preset web --target quintarel quintarel_site quintarel_least
 
 # The floor opens in the same Wine desktop as the game (cmake/wine-run.sh sets
 # up the prefix for the game and the probe).

@@ -10,7 +10,9 @@ scripts: navigation -> first frame (the first animation frame in which the
 canvas shows its colour at a design point) and click -> repaint (from the
 release's time stamp to the first frame in which the watched patch differs).
 The site's size is what the game's page fetched, fonts left out, each file
-gzipped at level 9 as a server would send it.
+gzipped at level 9 as a server would send it. A third page, the floor drawn by
+the least Emscripten program (floor.html?least, least.cpp), loaded as the game
+is, shows what any such page costs before its first frame; it has no target.
 """
 import argparse
 import gzip
@@ -71,7 +73,10 @@ class Bench:
     def __init__(self, site):
         here = os.path.dirname(os.path.abspath(__file__))
         self.site = site
-        self.server = web_test.Server(site, {"floor.html": os.path.join(here, "floor.html")})
+        least = os.path.join(site, "tests", "bench")
+        self.server = web_test.Server(site, {"floor.html": os.path.join(here, "floor.html"),
+                                             "least.js": os.path.join(least, "least.js"),
+                                             "least.wasm": os.path.join(least, "least.wasm")})
         self.browser = web_test.Browser()
         self.harness = web_test.Game("test_pixels_at_design_points")
         self.harness.browser, self.harness.places = self.browser, web_test.design()
@@ -106,9 +111,10 @@ class Bench:
         targets = [self.harness.centre("frmMain", "lblNoSelect3"), self.harness.centre("frmMain", "lblNoSelect5")]
         return frame, self.clicks(clicks, targets)
 
-    def run_floor(self, clicks):
+    def run_floor(self, clicks, least=False):
         (x, y), (w, h) = self.client, self.size
-        url = self.server.url + "floor.html?" + urllib.parse.urlencode({"x": x, "y": y, "w": w, "h": h})
+        url = self.server.url + "floor.html?" + urllib.parse.urlencode({"x": x, "y": y, "w": w, "h": h}) + \
+            ("&least" if least else "")
         frame = self.open(url, {"canvas": "canvas", "client": False, "x": 3, "y": 3})
         # The same patch size: the watcher's sampling costs both pages the same.
         self.browser.js(f"benchWatch.watch = {{canvas: 'canvas', rect: [3, 3, {self.number[2]}, {self.number[3]}]}}")
@@ -146,10 +152,11 @@ def main():
     args = parser.parse_args()
     bench = Bench(os.path.abspath(args.site))
     try:
-        bench.run_game(1), bench.run_floor(1)  # warm-up
-        game, floor = {"frame": [], "click": []}, {"frame": [], "click": []}
+        bench.run_game(1), bench.run_floor(1), bench.run_floor(0, least=True)  # warm-up
+        game, floor, least = ({"frame": [], "click": []} for _ in range(3))
         for run in range(args.runs):
-            order = [(bench.run_game, game), (bench.run_floor, floor)]
+            order = [(bench.run_game, game), (bench.run_floor, floor),
+                     (lambda clicks: bench.run_floor(0, least=True), least)]
             for measure, into in order if run % 2 == 0 else reversed(order):
                 frame, repaints = measure(args.clicks)
                 into["frame"].append(frame)
@@ -169,6 +176,8 @@ def main():
         ratio = g / f if f else float("inf")
         within &= ratio <= target
         print(f"| web           | {what:25} | {g:9.2f} ms  | {f:9.2f} ms  | {ratio:5.2f}x | <= {target}x |")
+    g, f = statistics.median(least["frame"]), statistics.median(floor["frame"])
+    print(f"| web, least    | {'navigation -> first frame':25} | {g:9.2f} ms  | {f:9.2f} ms  | {g / f:5.2f}x | none    |")
     within &= size <= 100 * 1024
     print(f"| web           | {'site, fonts left out, gz':25} | {size / 1024:9.1f} KiB |               |        | <= 100 KiB |")
     print("\nweb: " + ("within the targets" if within else "OUTSIDE the targets"))
